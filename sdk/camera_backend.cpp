@@ -1,0 +1,22 @@
+// The choice of the camera backend, made at J_Factory_Open.
+#include "camera_backend.h"
+
+#include "sim_backend.h"
+#include "sim_config.h"
+
+BackendChoice ChooseBackend(const VariableLookup &lookup)
+{
+    const char *variable = "CAMERA_SDK_BACKEND";
+    const char *value = lookup(variable);
+    const std::string name = value == nullptr ? "" : value;
+    if (name == "genicam")
+        return BackendChoice{J_ST_NOT_AVAILABLE, nullptr, 0,
+                             ConfigProblem(variable, name, "is not built into this library")};
+    if (!name.empty() && name != "sim")
+        return BackendChoice{J_ST_CONFIGURATION, nullptr, 0,
+                             ConfigProblem(variable, name, "is not one of sim, genicam")};
+    const ParsedSimConfig parsed = ParseSimConfig(lookup);
+    if (!parsed.ok)
+        return BackendChoice{J_ST_CONFIGURATION, nullptr, 0, parsed.error};
+    return BackendChoice{J_ST_SUCCESS, MakeSimBackend(parsed.config), parsed.config.failures, {}};
+}

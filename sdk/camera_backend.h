@@ -1,0 +1,73 @@
+// The internal interface between the entry points and a camera implementation (a backend).
+//
+// The entry points serialise every call into a backend, its cameras and its streams; only a
+// stream's own frame thread runs alongside those calls. An object is destroyed outside that
+// serialisation, once nothing can reach it, in the order stream, camera, backend.
+#ifndef JAI_FACTORY_CAMERA_BACKEND_H
+#define JAI_FACTORY_CAMERA_BACKEND_H
+
+#include <Jai_Factory.h>
+
+#include "failure_points.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+// Reads one configuration variable by name: its value, or null when it is not set.
+using VariableLookup = std::function<const char *(const char *name)>;
+
+// Where a stream hands its frames: the callback given to J_Image_OpenStream.
+struct FrameSink {
+    J_FRAME_CALLBACK callback;
+    void *callbackObject;
+};
+
+// Every backend hands each frame to its sink through this call (defined with the entry
+// points, which need to know when a thread runs a callback).
+void DeliverFrame(const FrameSink &sink, J_IMAGE_RECORD *frame);
+
+class BackendStream {
+  public:
+    // Ends delivery: once the destructor returns, no callback runs or starts.
+    virtual ~BackendStream() = default;
+    // Frames reach the sink between these two; each is harmless when repeated.
+    virtual J_STATUS_TYPE StartAcquisition() = 0;
+    virtual J_STATUS_TYPE StopAcquisition() = 0;
+};
+
+class BackendCamera {
+  public:
+    virtual ~BackendCamera() = default;
+    virtual J_STATUS_TYPE GetValueInt64(const std::string &feature, int64_t *value) = 0;
+    // Opens the camera's one stream; a frame larger than bufferSize fails it.
+    virtual J_STATUS_TYPE OpenStream(const FrameSink &sink, uint32_t bufferSize,
+                                     std::unique_ptr<BackendStream> *stream) = 0;
+};
+
+class CameraBackend {
+  public:
+    virtual ~CameraBackend() = default;
+    // Looks for cameras; the list is empty before the first call.
+    virtual J_STATUS_TYPE UpdateCameraList(bool *listChanged) = 0;
+    virtual uint32_t CameraCount() const = 0;
+    // Identifier of camera index, below CameraCount().
+    virtual std::string CameraId(uint32_t index) const = 0;
+    // J_ST_NOT_AVAILABLE for an identifier that is not in the list.
+    virtual J_STATUS_TYPE OpenCamera(const std::string &id,
+                                     std::unique_ptr<BackendCamera> *camera) = 0;
+};
+
+struct BackendChoice {
+    J_STATUS_TYPE status;
+    std::unique_ptr<CameraBackend> backend; // when status is J_ST_SUCCESS
+    FailureSet failures;                    // operations the configuration makes fail
+    std::string error; // when status is not J_ST_SUCCESS: one line naming variable and value
+};
+
+// The one place that picks the backend: CAMERA_SDK_BACKEND ("sim" when unset or empty), then
+// that backend's own configuration.
+BackendChoice ChooseBackend(const VariableLookup &lookup);
+
+#endif

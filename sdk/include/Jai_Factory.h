@@ -1,0 +1,111 @@
+/* Jai_Factory: C interface of the camera library (factory, camera, stream, image). */
+#ifndef JAI_FACTORY_H
+#define JAI_FACTORY_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Every call returns a status: 0 on success, non-zero on failure. */
+typedef int32_t J_STATUS_TYPE;
+
+#define J_ST_SUCCESS 0
+#define J_ST_INVALID_HANDLE 1     /* null, unknown or already closed handle */
+#define J_ST_INVALID_PARAMETER 2  /* null pointer, bad size, unknown feature */
+#define J_ST_INJECTED_FAILURE 3   /* operation named in the failure list of the simulation */
+#define J_ST_NOT_AVAILABLE 4      /* no such camera, backend not built, out of memory */
+#define J_ST_WRONG_STATE 5        /* e.g. a second stream on one camera */
+#define J_ST_CONVERSION_FAILED 6  /* pixel format or size the conversion cannot handle */
+#define J_ST_FILE_ERROR 7         /* the image file could not be written */
+#define J_ST_CONFIGURATION 8      /* malformed library configuration */
+
+/* Opaque handles; null until opened. */
+typedef void *FACTORY_HANDLE;
+typedef void *CAM_HANDLE;
+typedef void *STREAM_HANDLE;
+
+/* Pixel formats of raw frames (GenICam PFNC values) and of converted images. */
+#define J_PF_MONO8 0x01080001u
+#define J_PF_MONO10 0x01100003u
+#define J_PF_MONO12 0x01100005u
+#define J_PF_MONO16 0x01100007u
+#define J_PF_BAYER_GR8 0x01080008u
+#define J_PF_BAYER_RG8 0x01080009u
+#define J_PF_BAYER_GB8 0x0108000Au
+#define J_PF_BAYER_BG8 0x0108000Bu
+#define J_PF_BAYER_GR16 0x0110002Eu
+#define J_PF_BAYER_RG16 0x0110002Fu
+#define J_PF_BAYER_GB16 0x01100030u
+#define J_PF_BAYER_BG16 0x01100031u
+#define J_PF_GRAY8 0x01080001u  /* converted grey, 8 bits: same layout as Mono8 */
+#define J_PF_GRAY16 0x01100007u /* converted grey, 16 bits: same layout as Mono16 */
+#define J_PF_RGB24 0x02180014u  /* converted colour, R G B bytes per pixel */
+#define J_PF_RGB48 0x02300033u  /* converted colour, R G B 16-bit words per pixel */
+
+/* One image, raw (as delivered to the frame callback) or converted (J_Image_Malloc).
+   Sixteen-bit samples are in the machine's byte order. */
+typedef struct J_IMAGE_RECORD {
+    uint32_t pixelFormat;
+    uint32_t width;
+    uint32_t height;
+    uint32_t imageSize; /* bytes in buffer */
+    uint8_t *buffer;
+    uint64_t frameId;     /* sequence number of the frame, from 1 per stream */
+    uint64_t timestampUs; /* camera time of the frame, in microseconds */
+} J_IMAGE_RECORD;
+
+/* Called once for every delivered frame, on a thread of the library. The record and
+   its buffer belong to the library and are valid only during the call. */
+typedef void (*J_FRAME_CALLBACK)(void *callbackObject, J_IMAGE_RECORD *rawFrame);
+
+/* Reads the library's configuration from the environment; a malformed one fails the call with
+   one line on standard error. The camera list is empty until J_Factory_UpdateCameraList. */
+J_STATUS_TYPE J_Factory_Open(const char *privateData, FACTORY_HANDLE *factory);
+J_STATUS_TYPE J_Factory_Close(FACTORY_HANDLE factory);
+J_STATUS_TYPE J_Factory_UpdateCameraList(FACTORY_HANDLE factory, uint8_t *listChanged);
+J_STATUS_TYPE J_Factory_GetNumOfCameras(FACTORY_HANDLE factory, uint32_t *count);
+/* size: in, the capacity of cameraId; out, the bytes written including the terminator. When
+   the capacity is too small the call fails, writes nothing and sets size to the bytes needed. */
+J_STATUS_TYPE J_Factory_GetCameraIDByIndex(FACTORY_HANDLE factory, int32_t index, char *cameraId,
+                                           uint32_t *size);
+
+/* A camera is open once at a time: a second open fails with J_ST_WRONG_STATE. */
+J_STATUS_TYPE J_Camera_Open(FACTORY_HANDLE factory, const char *cameraId, CAM_HANDLE *camera);
+J_STATUS_TYPE J_Camera_Close(CAM_HANDLE camera);
+J_STATUS_TYPE J_Camera_GetValueInt64(CAM_HANDLE camera, const char *featureName, int64_t *value);
+/* "AcquisitionStart" and "AcquisitionStop" need the camera's stream open; repeating either
+   succeeds and changes nothing. Stop does not wait for a callback that is running. */
+J_STATUS_TYPE J_Camera_ExecuteCommand(CAM_HANDLE camera, const char *featureName);
+
+/* Opens the camera's stream; frames reach callback between "AcquisitionStart" and
+   "AcquisitionStop". bufferSize is the size of each frame buffer: a frame that needs more
+   fails the call. flags must be 0. After J_Image_CloseStream returns no callback runs.
+   J_Image_CloseStream, J_Camera_Close and J_Factory_Close fail with J_ST_WRONG_STATE when
+   called from a callback, as they wait for frame threads to end. */
+J_STATUS_TYPE J_Image_OpenStream(CAM_HANDLE camera, uint32_t channel, void *callbackObject,
+                                 J_FRAME_CALLBACK callback, STREAM_HANDLE *stream,
+                                 uint32_t bufferSize, uint32_t flags);
+J_STATUS_TYPE J_Image_CloseStream(STREAM_HANDLE stream);
+
+/* Allocates in converted the buffer for the converted form of rawFrame: grey of the same
+   depth for Mono formats, RGB of the same depth for Bayer formats. The frame id and
+   timestamp are carried over, so that the saved file names its frame. */
+J_STATUS_TYPE J_Image_Malloc(const J_IMAGE_RECORD *rawFrame, J_IMAGE_RECORD *converted);
+/* Converts rawFrame into converted (allocated by J_Image_Malloc for it), and gives converted
+   the frame id and timestamp of rawFrame. The gains are in units of 1/4096: 4096 leaves values
+   unchanged; results are rounded and clamped. Grey images take greenGain. */
+J_STATUS_TYPE J_Image_FromRawToImage(const J_IMAGE_RECORD *rawFrame, J_IMAGE_RECORD *converted,
+                                     uint32_t redGain, uint32_t greenGain, uint32_t blueGain);
+/* Writes image (J_PF_GRAY8, J_PF_GRAY16, J_PF_RGB24 or J_PF_RGB48) as a baseline TIFF. The
+   file appears complete or not at all. */
+J_STATUS_TYPE J_Image_SaveFile(const J_IMAGE_RECORD *image, const char *fileName);
+/* Frees a buffer from J_Image_Malloc and sets image->buffer to null; any other buffer fails. */
+J_STATUS_TYPE J_Image_Free(J_IMAGE_RECORD *image);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,455 @@
+// The public C entry points: the registry of live handles, argument checks, injected failures.
+//
+// Handles are ids (never reused) cast to pointers and looked up under the registry mutex, so
+// a null, unknown or closed handle is refused without being dereferenced. Every call into a
+// backend is made under that mutex. Closed objects are unregistered under it but destroyed
+// after it is released: destroying a stream joins its frame thread, whose callback may be
+// waiting for the mutex. A listed failure (SIMCAM_FAIL) is reported once the handle and
+// pointer arguments have passed their checks.
+#include <Jai_Factory.h>
+
+#include "camera_backend.h"
+#include "failure_points.h"
+#include "image_buffers.h"
+#include "image_convert.h"
+#include "tiff_writer.h"
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+struct FactoryEntry {
+    std::unique_ptr<CameraBackend> backend;
+    FailureSet failures;
+};
+
+struct CameraEntry {
+    uint64_t factory;
+    std::string id;
+    std::unique_ptr<BackendCamera> camera;
+    uint64_t stream; // 0 while the camera has no open stream
+};
+
+struct StreamEntry {
+    uint64_t camera;
+    std::unique_ptr<BackendStream> stream;
+};
+
+struct Registry {
+    std::mutex mutex;
+    uint64_t lastId = 0;
+    std::map<uint64_t, FactoryEntry> factories;
+    std::map<uint64_t, CameraEntry> cameras;
+    std::map<uint64_t, StreamEntry> streams;
+};
+
+// Never destroyed: at process exit a frame thread may still run and use it.
+Registry &TheRegistry()
+{
+    static Registry *const registry = new Registry;
+    return *registry;
+}
+
+// The failures of the calls that take no handle (the J_Image_ calls but J_Image_OpenStream
+// and J_Image_CloseStream): those of the newest open factory, none when no factory is open.
+std::atomic<FailureSet> imageCallFailures{0};
+
+// True on a frame thread while it runs a callback.
+thread_local bool insideFrameCallback = false;
+
+uint64_t IdOf(const void *handle) { return reinterpret_cast<uintptr_t>(handle); }
+
+void *HandleOf(uint64_t id) { return reinterpret_cast<void *>(static_cast<uintptr_t>(id)); }
+
+// The live entry of handle; null for null (id 0 is never given out), unknown or closed.
+template <typename Entry> Entry *Find(std::map<uint64_t, Entry> &entries, const void *handle)
+{
+    const auto found = entries.find(IdOf(handle));
+    return found == entries.end() ? nullptr : &found->second;
+}
+
+// Runs an entry point's body so that no exception crosses the C boundary: the only ones
+// possible are out of memory and failures to lock or to start a thread.
+template <typename Body> J_STATUS_TYPE Guarded(Body body)
+{
+    try {
+        return body();
+    } catch (...) {
+        return J_ST_NOT_AVAILABLE;
+    }
+}
+
+// Closing joins frame threads; from a callback that could be its own thread, or another
+// callback waiting for this one.
+bool ClosingRefused() { return insideFrameCallback; }
+
+void RefreshImageCallFailures(const Registry &registry)
+{
+    imageCallFailures =
+        registry.factories.empty() ? 0 : registry.factories.rbegin()->second.failures;
+}
+
+bool ImageCallFails(FailurePoint point) { return Fails(imageCallFailures, point); }
+
+// Unregisters camera's stream, if any, and hands it over for destruction.
+std::unique_ptr<BackendStream> TakeStream(Registry &registry, CameraEntry *camera)
+{
+    const auto found = registry.streams.find(camera->stream);
+    if (found == registry.streams.end())
+        return nullptr;
+    std::unique_ptr<BackendStream> stream = std::move(found->second.stream);
+    registry.streams.erase(found);
+    camera->stream = 0;
+    return stream;
+}
+
+} // namespace
+
+void DeliverFrame(const FrameSink &sink, J_IMAGE_RECORD *frame)
+{
+    insideFrameCallback = true;
+    sink.callback(sink.callbackObject, frame);
+    insideFrameCallback = false;
+}
+
+J_STATUS_TYPE J_Factory_Open(const char *, FACTORY_HANDLE *factory)
+{
+    return Guarded([&]() -> J_STATUS_TYPE {
+        if (factory == nullptr)
+            return J_ST_INVALID_PARAMETER;
+        *factory = nullptr;
+        BackendChoice choice = ChooseBackend([](const char *name) { return std::getenv(name); });
+        if (choice.status != J_ST_SUCCESS) {
+            std::fprintf(stderr, "Jai_Factory: %s\n", choice.error.c_str());
+            return choice.status;
+        }
+        if (Fails(choice.failures, FailurePoint::FactoryOpen))
+            return J_ST_INJECTED_FAILURE;
+        Registry &registry = TheRegistry();
+        std::lock_guard<std::mutex> lock(registry.mutex);
+        const uint64_t id = ++registry.lastId;
+        registry.factories[id] = FactoryEntry{std::move(choice.backend), choice.failures};
+        RefreshImageCallFailures(registry);
+        *factory = HandleOf(id);
+        return J_ST_SUCCESS;
+    });
+}
+
+J_STATUS_TYPE J_Factory_Close(FACTORY_HANDLE factory)
+{
+    return Guarded([&]() -> J_STATUS_TYPE {
+        std::vector<std::unique_ptr<BackendStream>> streams;
+        std::vector<std::unique_ptr<BackendCamera>> cameras;
+        std::unique_ptr<CameraBackend> backend;
+        Registry &registry = TheRegistry();
+        {
+            std::lock_guard<std::mutex> lock(registry.mutex);
+            FactoryEntry *entry = Find(registry.factories, factory);
+            if (entry == nullptr)
+                return J_ST_INVALID_HANDLE;
+            if (ClosingRefused())
+                return J_ST_WRONG_STATE;
+            // Room first, so that nothing below can fail half-way.
+            streams.reserve(registry.cameras.size());
+            cameras.reserve(registry.cameras.size());
+            for (auto camera = registry.cameras.begin(); camera != registry.cameras.end();) {
+                if (camera->second.factory != IdOf(factory)) {
+                    ++camera;
+                    continue;
+                }
+                streams.push_back(TakeStream(registry, &camera->second));
+                cameras.push_back(std::move(camera->second.camera));
+                camera = registry.cameras.erase(camera);
+            }
+            backend = std::move(entry->backend);
+            registry.factories.erase(IdOf(factory));
+            RefreshImageCallFailures(registry);
+        }
+        streams.clear();
+        cameras.clear();
+        backend.reset();
+        return J_ST_SUCCESS;
+    });
+}
+
+J_STATUS_TYPE J_Factory_UpdateCameraList(FACTORY_HANDLE factory, uint8_t *listChanged)
+{
+    return Guarded([&]() -> J_STATUS_TYPE {
+        Registry &registry = TheRegistry();
+        std::lock_guard<std::mutex> lock(registry.mutex);
+        FactoryEntry *entry = Find(registry.factories, factory);
+        if (entry == nullptr)
+            return J_ST_INVALID_HANDLE;
+        if (listChanged == nullptr)
+            return J_ST_INVALID_PARAMETER;
+        if (Fails(entry->failures, FailurePoint::UpdateCameraList))
+            return J_ST_INJECTED_FAILURE;
+        bool changed = false;
+        const J_STATUS_TYPE status = entry->backend->UpdateCameraList(&changed);
+        if (status == J_ST_SUCCESS)
+            *listChanged = changed ? 1 : 0;
+        return status;
+    });
+}
+
+J_STATUS_TYPE J_Factory_GetNumOfCameras(FACTORY_HANDLE factory, uint32_t *count)
+{
+    return Guarded([&]() -> J_STATUS_TYPE {
+        Registry &registry = TheRegistry();
+        std::lock_guard<std::mutex> lock(registry.mutex);
+        FactoryEntry *entry = Find(registry.factories, factory);
+        if (entry == nullptr)
+            return J_ST_INVALID_HANDLE;
+        if (count == nullptr)
+            return J_ST_INVALID_PARAMETER;
+        if (Fails(entry->failures, FailurePoint::GetNumOfCameras))
+            return J_ST_INJECTED_FAILURE;
+        *count = entry->backend->CameraCount();
+        return J_ST_SUCCESS;
+    });
+}
+
+J_STATUS_TYPE J_Factory_GetCameraIDByIndex(FACTORY_HANDLE factory, int32_t index, char *cameraId,
+                                           uint32_t *size)
+{
+    return Guarded([&]() -> J_STATUS_TYPE {
+        Registry &registry = TheRegistry();
+        std::lock_guard<std::mutex> lock(registry.mutex);
+        FactoryEntry *entry = Find(registry.factories, factory);
+        if (entry == nullptr)
+            return J_ST_INVALID_HANDLE;
+        if (cameraId == nullptr || size == nullptr || index < 0)
+            return J_ST_INVALID_PARAMETER;
+        if (Fails(entry->failures, FailurePoint::GetCameraIdByIndex))
+            return J_ST_INJECTED_FAILURE;
+        if (static_cast<uint32_t>(index) >= entry->backend->CameraCount())
+            return J_ST_NOT_AVAILABLE;
+        const std::string id = entry->backend->CameraId(static_cast<uint32_t>(index));
+        const uint32_t needed = static_cast<uint32_t>(id.size() + 1);
+        const bool fits = *size >= needed;
+        if (fits)
+            std::memcpy(cameraId, id.c_str(), needed);
+        *size = needed;
+        return fits ? J_ST_SUCCESS : J_ST_INVALID_PARAMETER;
+    });
+}
+
+J_STATUS_TYPE J_Camera_Open(FACTORY_HANDLE factory, const char *cameraId, CAM_HANDLE *camera)
+{
+    return Guarded([&]() -> J_STATUS_TYPE {
+        if (camera != nullptr)
+            *camera = nullptr;
+        Registry &registry = TheRegistry();
+        std::lock_guard<std::mutex> lock(registry.mutex);
+        FactoryEntry *entry = Find(registry.factories, factory);
+        if (entry == nullptr)
+            return J_ST_INVALID_HANDLE;
+        if (cameraId == nullptr || camera == nullptr)
+            return J_ST_INVALID_PARAMETER;
+        if (Fails(entry->failures, FailurePoint::CameraOpen))
+            return J_ST_INJECTED_FAILURE;
+        for (const auto &open : registry.cameras) {
+            if (open.second.factory == IdOf(factory) && open.second.id == cameraId)
+                return J_ST_WRONG_STATE; // a camera is open once at a time
+        }
+        std::unique_ptr<BackendCamera> opened;
+        const J_STATUS_TYPE status = entry->backend->OpenCamera(cameraId, &opened);
+        if (status != J_ST_SUCCESS)
+            return status;
+        const uint64_t id = ++registry.lastId;
+        registry.cameras[id] = CameraEntry{IdOf(factory), cameraId, std::move(opened), 0};
+        *camera = HandleOf(id);
+        return J_ST_SUCCESS;
+    });
+}
+
+J_STATUS_TYPE J_Camera_Close(CAM_HANDLE camera)
+{
+    return Guarded([&]() -> J_STATUS_TYPE {
+        std::unique_ptr<BackendStream> stream;
+        std::unique_ptr<BackendCamera> closing;
+        Registry &registry = TheRegistry();
+        {
+            std::lock_guard<std::mutex> lock(registry.mutex);
+            CameraEntry *entry = Find(registry.cameras, camera);
+            if (entry == nullptr)
+                return J_ST_INVALID_HANDLE;
+            if (ClosingRefused())
+                return J_ST_WRONG_STATE;
+            stream = TakeStream(registry, entry);
+            closing = std::move(entry->camera);
+            registry.cameras.erase(IdOf(camera));
+        }
+        stream.reset();
+        closing.reset();
+        return J_ST_SUCCESS;
+    });
+}
+
+J_STATUS_TYPE J_Camera_GetValueInt64(CAM_HANDLE camera, const char *featureName, int64_t *value)
+{
+    return Guarded([&]() -> J_STATUS_TYPE {
+        Registry &registry = TheRegistry();
+        std::lock_guard<std::mutex> lock(registry.mutex);
+        CameraEntry *entry = Find(registry.cameras, camera);
+        if (entry == nullptr)
+            return J_ST_INVALID_HANDLE;
+        if (featureName == nullptr || value == nullptr)
+            return J_ST_INVALID_PARAMETER;
+        const FailureSet failures = registry.factories.at(entry->factory).failures;
+        const std::string feature = featureName;
+        if ((feature == "Width" && Fails(failures, FailurePoint::Width)) ||
+            (feature == "Height" && Fails(failures, FailurePoint::Height)))
+            return J_ST_INJECTED_FAILURE;
+        return entry->camera->GetValueInt64(feature, value);
+    });
+}
+
+J_STATUS_TYPE J_Camera_ExecuteCommand(CAM_HANDLE camera, const char *featureName)
+{
+    return Guarded([&]() -> J_STATUS_TYPE {
+        Registry &registry = TheRegistry();
+        std::lock_guard<std::mutex> lock(registry.mutex);
+        CameraEntry *entry = Find(registry.cameras, camera);
+        if (entry == nullptr)
+            return J_ST_INVALID_HANDLE;
+        if (featureName == nullptr)
+            return J_ST_INVALID_PARAMETER;
+        const std::string command = featureName;
+        const bool start = command == "AcquisitionStart";
+        if (!start && command != "AcquisitionStop")
+            return J_ST_INVALID_PARAMETER;
+        const FailureSet failures = registry.factories.at(entry->factory).failures;
+        if (Fails(failures, start ? FailurePoint::AcquisitionStart : FailurePoint::AcquisitionStop))
+            return J_ST_INJECTED_FAILURE;
+        StreamEntry *stream = Find(registry.streams, HandleOf(entry->stream));
+        if (stream == nullptr)
+            return J_ST_WRONG_STATE; // acquisition needs an open stream
+        return start ? stream->stream->StartAcquisition() : stream->stream->StopAcquisition();
+    });
+}
+
+J_STATUS_TYPE J_Image_OpenStream(CAM_HANDLE camera, uint32_t channel, void *callbackObject,
+                                 J_FRAME_CALLBACK callback, STREAM_HANDLE *stream,
+                                 uint32_t bufferSize, uint32_t flags)
+{
+    return Guarded([&]() -> J_STATUS_TYPE {
+        if (stream != nullptr)
+            *stream = nullptr;
+        Registry &registry = TheRegistry();
+        std::lock_guard<std::mutex> lock(registry.mutex);
+        CameraEntry *entry = Find(registry.cameras, camera);
+        if (entry == nullptr)
+            return J_ST_INVALID_HANDLE;
+        if (callback == nullptr || stream == nullptr || channel != 0 || flags != 0)
+            return J_ST_INVALID_PARAMETER;
+        if (Fails(registry.factories.at(entry->factory).failures, FailurePoint::OpenStream))
+            return J_ST_INJECTED_FAILURE;
+        if (entry->stream != 0)
+            return J_ST_WRONG_STATE; // one stream a camera
+        std::unique_ptr<BackendStream> opened;
+        const J_STATUS_TYPE status =
+            entry->camera->OpenStream(FrameSink{callback, callbackObject}, bufferSize, &opened);
+        if (status != J_ST_SUCCESS)
+            return status;
+        const uint64_t id = ++registry.lastId;
+        registry.streams[id] = StreamEntry{IdOf(camera), std::move(opened)};
+        entry->stream = id;
+        *stream = HandleOf(id);
+        return J_ST_SUCCESS;
+    });
+}
+
+J_STATUS_TYPE J_Image_CloseStream(STREAM_HANDLE stream)
+{
+    return Guarded([&]() -> J_STATUS_TYPE {
+        std::unique_ptr<BackendStream> closing;
+        Registry &registry = TheRegistry();
+        {
+            std::lock_guard<std::mutex> lock(registry.mutex);
+            StreamEntry *entry = Find(registry.streams, stream);
+            if (entry == nullptr)
+                return J_ST_INVALID_HANDLE;
+            if (ClosingRefused())
+                return J_ST_WRONG_STATE;
+            closing = TakeStream(registry, Find(registry.cameras, HandleOf(entry->camera)));
+        }
+        closing.reset();
+        return J_ST_SUCCESS;
+    });
+}
+
+J_STATUS_TYPE J_Image_Malloc(const J_IMAGE_RECORD *rawFrame, J_IMAGE_RECORD *converted)
+{
+    return Guarded([&]() -> J_STATUS_TYPE {
+        if (rawFrame == nullptr || converted == nullptr)
+            return J_ST_INVALID_PARAMETER;
+        if (ImageCallFails(FailurePoint::ImageMalloc))
+            return J_ST_INJECTED_FAILURE;
+        J_IMAGE_RECORD allocated{};
+        const J_STATUS_TYPE status = DescribeConversion(*rawFrame, &allocated);
+        if (status != J_ST_SUCCESS)
+            return status;
+        allocated.buffer = AllocateImageBuffer(allocated.imageSize);
+        if (allocated.buffer == nullptr)
+            return J_ST_NOT_AVAILABLE;
+        *converted = allocated;
+        return J_ST_SUCCESS;
+    });
+}
+
+J_STATUS_TYPE J_Image_FromRawToImage(const J_IMAGE_RECORD *rawFrame, J_IMAGE_RECORD *converted,
+                                     uint32_t redGain, uint32_t greenGain, uint32_t blueGain)
+{
+    return Guarded([&]() -> J_STATUS_TYPE {
+        if (rawFrame == nullptr || converted == nullptr || converted->buffer == nullptr)
+            return J_ST_INVALID_PARAMETER;
+        if (ImageCallFails(FailurePoint::FromRawToImage))
+            return J_ST_INJECTED_FAILURE;
+        J_IMAGE_RECORD expected{};
+        const J_STATUS_TYPE status = DescribeConversion(*rawFrame, &expected);
+        if (status != J_ST_SUCCESS)
+            return status;
+        if (!MatchesConversion(*converted, expected))
+            return J_ST_CONVERSION_FAILED;
+        if (!IsLiveImageBuffer(converted->buffer, expected.imageSize))
+            return J_ST_INVALID_PARAMETER; // not a buffer from J_Image_Malloc, or too small
+        ConvertPixels(*rawFrame, converted->buffer, Gains{redGain, greenGain, blueGain});
+        converted->frameId = rawFrame->frameId;
+        converted->timestampUs = rawFrame->timestampUs;
+        return J_ST_SUCCESS;
+    });
+}
+
+J_STATUS_TYPE J_Image_SaveFile(const J_IMAGE_RECORD *image, const char *fileName)
+{
+    return Guarded([&]() -> J_STATUS_TYPE {
+        if (image == nullptr || fileName == nullptr)
+            return J_ST_INVALID_PARAMETER;
+        if (ImageCallFails(FailurePoint::SaveFile))
+            return J_ST_INJECTED_FAILURE;
+        return SaveTiff(*image, fileName, UniqueTemporaryName);
+    });
+}
+
+J_STATUS_TYPE J_Image_Free(J_IMAGE_RECORD *image)
+{
+    return Guarded([&]() -> J_STATUS_TYPE {
+        if (image == nullptr || !ReleaseImageBuffer(image->buffer))
+            return J_ST_INVALID_PARAMETER;
+        image->buffer = nullptr;
+        image->imageSize = 0;
+        // A listed failure still frees the buffer, so that nothing leaks.
+        return ImageCallFails(FailurePoint::ImageFree) ? J_ST_INJECTED_FAILURE : J_ST_SUCCESS;
+    });
+}

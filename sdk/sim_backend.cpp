@@ -1,0 +1,242 @@
+// The simulated cameras, their features, and the frame thread of their streams.
+#include "sim_backend.h"
+
+#include "pixel_formats.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <limits>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class SimStream : public BackendStream {
+  public:
+    SimStream(const SimConfig &config, uint32_t width, uint32_t height, uint32_t frameBytes,
+              const FrameSink &sink);
+    ~SimStream() override;
+    J_STATUS_TYPE StartAcquisition() override;
+    J_STATUS_TYPE StopAcquisition() override;
+
+  private:
+    void RunFrames();
+    J_IMAGE_RECORD RenderFrame(uint64_t frameId, Clock::time_point renderedAt);
+    template <typename Sample> void RenderPattern(uint64_t frameId);
+
+    const uint32_t pixelFormat_;
+    const bool sixteenBit_;
+    const uint32_t width_;
+    const uint32_t height_;
+    const uint32_t frameBytes_;
+    const Clock::duration period_;
+    const FrameSink sink_;
+    // Touched by the frame thread only. Words, so that 16-bit samples are aligned.
+    std::vector<uint16_t> pixels_;
+    uint64_t lastFrameId_ = 0;
+    // Shared between the frame thread and the callers, under mutex_.
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool acquiring_ = false;
+    bool cancelled_ = false;
+    uint64_t acquisitionEpoch_ = 0; // changes at every start and stop
+    Clock::time_point nextFrameDue_;
+    // Last, so that the thread starts once everything above is in place.
+    std::thread thread_;
+};
+
+SimStream::SimStream(const SimConfig &config, uint32_t width, uint32_t height, uint32_t frameBytes,
+                     const FrameSink &sink)
+    : pixelFormat_(config.pixelFormat),
+      sixteenBit_(FindPixelFormat(config.pixelFormat)->bytesPerSample == 2), width_(width),
+      height_(height), frameBytes_(frameBytes),
+      period_(std::chrono::ceil<Clock::duration>(
+          std::chrono::duration<double>(1.0 / config.framesPerSecond))),
+      sink_(sink), pixels_((size_t{frameBytes} + 1) / 2), thread_(&SimStream::RunFrames, this)
+{
+}
+
+SimStream::~SimStream()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        cancelled_ = true;
+    }
+    wake_.notify_one();
+    thread_.join();
+}
+
+J_STATUS_TYPE SimStream::StartAcquisition()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (acquiring_)
+            return J_ST_SUCCESS;
+        acquiring_ = true;
+        ++acquisitionEpoch_;
+        nextFrameDue_ = Clock::now() + period_;
+    }
+    wake_.notify_one();
+    return J_ST_SUCCESS;
+}
+
+J_STATUS_TYPE SimStream::StopAcquisition()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!acquiring_)
+            return J_ST_SUCCESS;
+        acquiring_ = false;
+        ++acquisitionEpoch_;
+    }
+    wake_.notify_one();
+    return J_ST_SUCCESS;
+}
+
+void SimStream::RunFrames()
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        wake_.wait(lock, [this] { return cancelled_ || acquiring_; });
+        if (cancelled_)
+            return;
+        const uint64_t epoch = acquisitionEpoch_;
+        const Clock::time_point due = nextFrameDue_;
+        const auto planChanged = [this, epoch] { return cancelled_ || acquisitionEpoch_ != epoch; };
+        if (wake_.wait_until(lock, due, planChanged))
+            continue;
+        // No lock while rendering: only this thread touches the pixels.
+        lock.unlock();
+        const Clock::time_point renderedAt = Clock::now();
+        J_IMAGE_RECORD frame = RenderFrame(lastFrameId_ + 1, renderedAt);
+        lock.lock();
+        // Stopped, restarted or closed meanwhile: the frame is dropped. Past this check the
+        // frame counts as started, so a stop from now on lets it through.
+        if (planChanged())
+            continue;
+        lastFrameId_ = frame.frameId;
+        // A frame rendered after its successor fell due puts that successor one period after
+        // itself, so that late frames do not follow each other at once to catch up.
+        const Clock::time_point following = due + period_;
+        nextFrameDue_ = following > renderedAt ? following : renderedAt + period_;
+        // No lock during the callback: it may call the library, Stop included.
+        lock.unlock();
+        DeliverFrame(sink_, &frame);
+        lock.lock();
+    }
+}
+
+J_IMAGE_RECORD SimStream::RenderFrame(uint64_t frameId, Clock::time_point renderedAt)
+{
+    if (sixteenBit_)
+        RenderPattern<uint16_t>(frameId);
+    else
+        RenderPattern<uint8_t>(frameId);
+    J_IMAGE_RECORD frame{};
+    frame.pixelFormat = pixelFormat_;
+    frame.width = width_;
+    frame.height = height_;
+    frame.imageSize = frameBytes_;
+    frame.buffer = reinterpret_cast<uint8_t *>(pixels_.data());
+    frame.frameId = frameId;
+    frame.timestampUs = static_cast<uint64_t>(
+        std::chrono::duration_cast<std::chrono::microseconds>(renderedAt.time_since_epoch())
+            .count());
+    return frame;
+}
+
+template <typename Sample> void SimStream::RenderPattern(uint64_t frameId)
+{
+    Sample *sample = reinterpret_cast<Sample *>(pixels_.data());
+    for (uint32_t y = 0; y < height_; ++y) {
+        for (uint32_t x = 0; x < width_; ++x)
+            *sample++ = static_cast<Sample>(SimPatternSample(x, y, frameId, sizeof(Sample) == 2));
+    }
+}
+
+class SimCamera : public BackendCamera {
+  public:
+    explicit SimCamera(const SimConfig &config) : config_(config) {}
+
+    J_STATUS_TYPE GetValueInt64(const std::string &feature, int64_t *value) override
+    {
+        if (feature == "Width")
+            *value = config_.width;
+        else if (feature == "Height")
+            *value = config_.height;
+        else if (feature == "PixelFormat")
+            *value = config_.pixelFormat;
+        else
+            return J_ST_INVALID_PARAMETER;
+        return J_ST_SUCCESS;
+    }
+
+    J_STATUS_TYPE OpenStream(const FrameSink &sink, uint32_t bufferSize,
+                             std::unique_ptr<BackendStream> *stream) override
+    {
+        const int64_t maxDimension = std::numeric_limits<uint32_t>::max();
+        if (config_.width < 1 || config_.height < 1 || config_.width > maxDimension ||
+            config_.height > maxDimension)
+            return J_ST_INVALID_PARAMETER;
+        const uint32_t width = static_cast<uint32_t>(config_.width);
+        const uint32_t height = static_cast<uint32_t>(config_.height);
+        uint32_t frameBytes = 0;
+        if (!ImageBytes(*FindPixelFormat(config_.pixelFormat), width, height, &frameBytes) ||
+            frameBytes > bufferSize)
+            return J_ST_INVALID_PARAMETER;
+        try {
+            *stream = std::make_unique<SimStream>(config_, width, height, frameBytes, sink);
+        } catch (const std::exception &) {
+            return J_ST_NOT_AVAILABLE; // no memory for the frame, or no thread
+        }
+        return J_ST_SUCCESS;
+    }
+
+  private:
+    const SimConfig config_;
+};
+
+class SimBackend : public CameraBackend {
+  public:
+    explicit SimBackend(const SimConfig &config) : config_(config) {}
+
+    // The list fills at the first update and never changes after.
+    J_STATUS_TYPE UpdateCameraList(bool *listChanged) override
+    {
+        *listChanged = !listed_ && config_.cameraCount > 0;
+        listed_ = true;
+        return J_ST_SUCCESS;
+    }
+
+    uint32_t CameraCount() const override { return listed_ ? config_.cameraCount : 0; }
+
+    std::string CameraId(uint32_t index) const override { return SimCameraId(index); }
+
+    J_STATUS_TYPE OpenCamera(const std::string &id, std::unique_ptr<BackendCamera> *camera) override
+    {
+        for (uint32_t index = 0; index < CameraCount(); ++index) {
+            if (id == SimCameraId(index)) {
+                *camera = std::make_unique<SimCamera>(config_);
+                return J_ST_SUCCESS;
+            }
+        }
+        return J_ST_NOT_AVAILABLE;
+    }
+
+  private:
+    const SimConfig config_;
+    bool listed_ = false;
+};
+
+} // namespace
+
+std::unique_ptr<CameraBackend> MakeSimBackend(const SimConfig &config)
+{
+    return std::make_unique<SimBackend>(config);
+}
+
+std::string SimCameraId(uint32_t index) { return "SIMCAM-" + std::to_string(index); }

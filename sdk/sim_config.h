@@ -1,0 +1,46 @@
+// The simulated camera's settings and their parsing from the SIMCAM_ variables.
+//
+// A variable that is unset or empty takes its default. Values are strict: no spaces, no
+// plus sign, no trailing characters.
+//   SIMCAM_CAMERAS       cameras listed, 0 to 64 (default 1)
+//   SIMCAM_WIDTH/HEIGHT  what the features "Width" and "Height" return: any 64-bit integer
+//                        (default 1280 x 1024); a stream opens only for 1 to 4294967295
+//   SIMCAM_PIXEL_FORMAT  Mono8, Mono16, BayerRG8 or BayerRG16 (default BayerRG8)
+//   SIMCAM_FPS           frames a second: digits with an optional fraction, 0.001 to 100000
+//                        (default 30)
+//   SIMCAM_FAIL          comma-separated operations that then fail (kFailureNames, sim_config.cpp)
+#ifndef JAI_FACTORY_SIM_CONFIG_H
+#define JAI_FACTORY_SIM_CONFIG_H
+
+#include "camera_backend.h"
+#include "failure_points.h"
+
+#include <cstdint>
+#include <string>
+
+struct SimConfig {
+    uint32_t cameraCount = 1;
+    int64_t width = 1280;
+    int64_t height = 1024;
+    uint32_t pixelFormat = J_PF_BAYER_RG8;
+    double framesPerSecond = 30;
+    FailureSet failures = 0;
+};
+
+struct ParsedSimConfig {
+    bool ok;
+    SimConfig config;  // when ok
+    std::string error; // when not ok, e.g. SIMCAM_FPS: "abc" is not a number
+};
+
+// Reads the SIMCAM_ variables through lookup; touches nothing else. Reports the first
+// malformed variable.
+ParsedSimConfig ParseSimConfig(const VariableLookup &lookup);
+
+// The error line for a bad configuration value: `variable: "value" problem`, with every
+// byte of value outside printable ASCII (and the quote and backslash) written as \xNN, so
+// that the line stays one line.
+std::string ConfigProblem(const char *variable, const std::string &value,
+                          const std::string &problem);
+
+#endif

@@ -1,0 +1,24 @@
+// Baseline TIFF files of converted images, saved atomically through a temporary file.
+#ifndef JAI_FACTORY_TIFF_WRITER_H
+#define JAI_FACTORY_TIFF_WRITER_H
+
+#include <Jai_Factory.h>
+
+#include <filesystem>
+#include <functional>
+
+// Gives a candidate name for the temporary file of a save to target, in target's folder; it
+// is asked again whenever the name it gave already exists.
+using TemporaryNamer = std::function<std::filesystem::path(const std::filesystem::path &target)>;
+
+// The namer of J_Image_SaveFile: ".<file name>.<process token>-<serial>.tmp".
+std::filesystem::path UniqueTemporaryName(const std::filesystem::path &target);
+
+// Writes image (grey or RGB, 8 or 16 bits) as an uncompressed TIFF to fileName: creates a
+// temporary file exclusively with a name from namer, writes it, then renames it over
+// fileName, which is replaced (a symlink there included, not followed). On failure nothing is
+// left behind and fileName is untouched.
+J_STATUS_TYPE SaveTiff(const J_IMAGE_RECORD &image, const char *fileName,
+                       const TemporaryNamer &namer);
+
+#endif

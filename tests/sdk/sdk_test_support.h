@@ -1,0 +1,83 @@
+// Helpers shared by the library's tests: a clean configuration, an open camera, a scratch folder.
+#ifndef SDK_TEST_SUPPORT_H
+#define SDK_TEST_SUPPORT_H
+
+#include <Jai_Factory.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <initializer_list>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+// Sets the library's variables for one scope, every other one unset; restores them after.
+class ScopedConfig {
+  public:
+    using Values = std::map<std::string, std::string>;
+    ScopedConfig(std::initializer_list<Values::value_type> values = {})
+        : ScopedConfig(Values(values))
+    {
+    }
+    explicit ScopedConfig(const Values &values)
+    {
+        for (const char *name : kNames) {
+            if (const char *old = std::getenv(name))
+                saved_[name] = old;
+            unsetenv(name);
+            if (values.count(name))
+                setenv(name, values.at(name).c_str(), 1);
+        }
+    }
+    ScopedConfig(const ScopedConfig &) = delete;
+    ~ScopedConfig()
+    {
+        for (const char *name : kNames)
+            unsetenv(name);
+        for (const auto &[name, value] : saved_)
+            setenv(name.c_str(), value.c_str(), 1);
+    }
+
+  private:
+    static constexpr const char *kNames[] = {"SIMCAM_CAMERAS",      "SIMCAM_WIDTH", "SIMCAM_HEIGHT",
+                                             "SIMCAM_PIXEL_FORMAT", "SIMCAM_FPS",   "SIMCAM_FAIL",
+                                             "CAMERA_SDK_BACKEND"};
+    Values saved_;
+};
+
+// The factory and camera 0, opened under the current configuration; the factory closes at the end.
+struct OpenedCamera {
+    FACTORY_HANDLE factory = nullptr;
+    CAM_HANDLE camera = nullptr;
+    OpenedCamera()
+    {
+        uint8_t changed = 0;
+        EXPECT_EQ(J_Factory_Open("", &factory), J_ST_SUCCESS);
+        EXPECT_EQ(J_Factory_UpdateCameraList(factory, &changed), J_ST_SUCCESS);
+        EXPECT_EQ(J_Camera_Open(factory, "SIMCAM-0", &camera), J_ST_SUCCESS);
+    }
+    ~OpenedCamera() { J_Factory_Close(factory); }
+};
+
+// An empty folder of its own, removed with its contents at the end.
+struct ScratchFolder {
+    const std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                       ("sdk_test_" + std::to_string(std::random_device{}()));
+    ScratchFolder() { std::filesystem::create_directories(path); }
+    ~ScratchFolder() { std::filesystem::remove_all(path); }
+    std::string operator/(const std::string &name) const { return (path / name).string(); }
+    std::vector<std::string> Entries() const
+    {
+        std::vector<std::string> names;
+        for (const auto &entry : std::filesystem::directory_iterator(path))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+};
+
+#endif
