@@ -1,6 +1,7 @@
 // The choice of the camera backend, made at J_Factory_Open.
 #include "camera_backend.h"
 
+#include "genicam_backend.h"
 #include "sim_backend.h"
 #include "sim_config.h"
 
@@ -10,8 +11,7 @@ BackendChoice ChooseBackend(const VariableLookup &lookup)
     const char *value = lookup(variable);
     const std::string name = value == nullptr ? "" : value;
     if (name == "genicam")
-        return BackendChoice{J_ST_NOT_AVAILABLE, nullptr, 0,
-                             ConfigProblem(variable, name, "is not built into this library")};
+        return ChooseGenicamBackend(variable, name);
     if (!name.empty() && name != "sim")
         return BackendChoice{J_ST_CONFIGURATION, nullptr, 0,
                              ConfigProblem(variable, name, "is not one of sim, genicam")};

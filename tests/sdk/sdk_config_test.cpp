@@ -107,14 +107,14 @@ TEST(SdkConfig, MalformedValueIsNamedWithItsVariable)
         EXPECT_FALSE(parsed.ok);
         EXPECT_EQ(parsed.error, error);
     }
-    // Through the library the factory fails with one line on standard error; so does a
-    // backend that is not built in.
+    // Through the library the factory fails with one line on standard error; so does an
+    // unknown backend.
     for (const auto &[variable, value, status, line] :
          std::vector<std::tuple<const char *, const char *, J_STATUS_TYPE, const char *>>{
              {"SIMCAM_FPS", "abc", J_ST_CONFIGURATION,
               "Jai_Factory: SIMCAM_FPS: \"abc\" is not a number\n"},
-             {"CAMERA_SDK_BACKEND", "genicam", J_ST_NOT_AVAILABLE,
-              "Jai_Factory: CAMERA_SDK_BACKEND: \"genicam\" is not built into this library\n"}}) {
+             {"CAMERA_SDK_BACKEND", "GenICam", J_ST_CONFIGURATION,
+              "Jai_Factory: CAMERA_SDK_BACKEND: \"GenICam\" is not one of sim, genicam\n"}}) {
         ScopedConfig config({{variable, value}});
         FACTORY_HANDLE factory = nullptr;
         testing::internal::CaptureStderr();

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# CI: the GenICam backend through Aravis. Builds with Aravis and warnings as errors, runs the
+# pixel-format unit tests and the end-to-end tests against Aravis's GigE Vision camera
+# emulator on 127.0.0.1 (100 captures in a row among them), then checks that a build without
+# Aravis still works and says that the backend was not built.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${CI_GENICAM_BUILD_DIR:-/tmp/build-ci-genicam}"
+plain="${build}-without"
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+$sudo apt-get update -qq
+# libusb-1.0-0-dev: aravis-0.8.pc requires it, and libaravis-dev does not pull it in.
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq \
+    g++ make cmake pkg-config libgtest-dev libtiff-dev python3 \
+    libaravis-dev libusb-1.0-0-dev aravis-tools >/dev/null
+
+echo "== build with Aravis"
+cmake -S "$root" -B "$build" -DCAPTURE_GENICAM=ON -DCAPTURE_WARNINGS_AS_ERRORS=ON >/dev/null
+cmake --build "$build" -j 2 --target capture-server genicam_tests
+echo "== GenICam tests (unit, and end-to-end against the emulator)"
+(cd "$build" && timeout 600 ctest -R genicam --output-on-failure)
+
+echo "== build without Aravis"
+cmake -S "$root" -B "$plain" -DCAPTURE_GENICAM=OFF -DBUILD_TESTING=OFF \
+    -DCAPTURE_WARNINGS_AS_ERRORS=ON >/dev/null
+cmake --build "$plain" -j 2 --target capture-server
+folder="$(mktemp -d)"
+trap 'rm -rf "$folder"' EXIT
+set +e
+output="$(cd "$folder" && CAMERA_SDK_BACKEND=genicam \
+    flock /tmp/capture-server-port.lock timeout 30 "$plain/bin/capture-server" 2>&1 </dev/null)"
+status=$?
+set -e
+grep -qx 'Jai_Factory: CAMERA_SDK_BACKEND: "genicam" is not built into this library' \
+    <<<"$output" || { echo "$output"; echo "no line saying the backend was not built"; exit 1; }
+grep -qx $'\tCould not open the factory!' <<<"$output" || { echo "$output"; exit 1; }
+[ "$status" -eq 1 ] || { echo "status $status, expected 1"; exit 1; }
+echo "== GenICam CI done"

@@ -1,0 +1,180 @@
+// The Aravis stream of a GenICam camera and the delivery of its buffers as frames.
+#include "genicam_stream.h"
+
+#include "genicam_frame_ids.h"
+
+#include <cstdio>
+
+namespace {
+
+const int kStreamBuffers = 4;
+
+// Prints Aravis's reason for a failed step on standard error and frees it.
+void ReportError(const char *step, GError *error)
+{
+    std::fprintf(stderr, "Jai_Factory: %s: %s\n", step, error->message);
+    g_error_free(error);
+}
+
+int64_t HostTimeNs() { return g_get_real_time() * 1000; }
+
+} // namespace
+
+class GenicamStream : public BackendStream {
+  public:
+    GenicamStream(ArvCamera *camera, CameraLoss *loss, const FrameSink &sink)
+        : device_(arv_camera_get_device(camera)), loss_(loss), sink_(sink)
+    {
+    }
+    ~GenicamStream() override;
+    J_STATUS_TYPE Open(ArvCamera *camera, uint32_t payloadBytes);
+    J_STATUS_TYPE StartAcquisition() override;
+    J_STATUS_TYPE StopAcquisition() override;
+    void DeliverLoss();
+
+  private:
+    static void OnNewBuffer(ArvStream *stream, void *self);
+    bool IsNewCompleteFrame(ArvBuffer *buffer) const;
+
+    ArvDevice *const device_;
+    CameraLoss *const loss_;
+    const FrameSink sink_;
+    ArvStream *stream_ = nullptr;
+    std::atomic<bool> acquiring_{false};
+    std::atomic<int64_t> startedAtNs_{0}; // host time of the latest start
+    FrameIdExtender frameIds_;            // on the stream thread only
+};
+
+GenicamStream::~GenicamStream()
+{
+    {
+        std::lock_guard<std::mutex> lock(loss_->mutex);
+        loss_->stream = nullptr;
+    }
+    if (acquiring_.exchange(false) && !loss_->lost)
+        arv_device_execute_command(device_, "AcquisitionStop", nullptr);
+    if (stream_ == nullptr)
+        return;
+    arv_stream_set_emit_signals(stream_, FALSE);
+    g_signal_handlers_disconnect_by_data(stream_, this);
+    // The last reference: Aravis joins its stream thread before this returns.
+    g_object_unref(stream_);
+}
+
+J_STATUS_TYPE GenicamStream::Open(ArvCamera *camera, uint32_t payloadBytes)
+{
+    GError *error = nullptr;
+    stream_ = arv_camera_create_stream(camera, nullptr, nullptr, &error);
+    if (stream_ == nullptr) {
+        ReportError("open stream", error);
+        return J_ST_NOT_AVAILABLE;
+    }
+    for (int index = 0; index < kStreamBuffers; ++index)
+        arv_stream_push_buffer(stream_, arv_buffer_new_allocate(payloadBytes));
+    g_signal_connect(stream_, "new-buffer", G_CALLBACK(OnNewBuffer), this);
+    arv_stream_set_emit_signals(stream_, TRUE);
+    std::lock_guard<std::mutex> lock(loss_->mutex);
+    loss_->stream = this;
+    return J_ST_SUCCESS;
+}
+
+J_STATUS_TYPE GenicamStream::StartAcquisition()
+{
+    if (loss_->lost)
+        return J_ST_NOT_AVAILABLE;
+    if (acquiring_)
+        return J_ST_SUCCESS;
+    startedAtNs_ = HostTimeNs();
+    acquiring_ = true;
+    GError *error = nullptr;
+    arv_device_execute_command(device_, "AcquisitionStart", &error);
+    if (error == nullptr)
+        return J_ST_SUCCESS;
+    acquiring_ = false;
+    ReportError("AcquisitionStart", error);
+    return J_ST_NOT_AVAILABLE;
+}
+
+// A lost camera has stopped on its own: stopping it succeeds without a command.
+J_STATUS_TYPE GenicamStream::StopAcquisition()
+{
+    if (!acquiring_.exchange(false) || loss_->lost)
+        return J_ST_SUCCESS;
+    GError *error = nullptr;
+    arv_device_execute_command(device_, "AcquisitionStop", &error);
+    if (error == nullptr)
+        return J_ST_SUCCESS;
+    if (loss_->lost) {
+        g_error_free(error);
+        return J_ST_SUCCESS;
+    }
+    ReportError("AcquisitionStop", error);
+    return J_ST_NOT_AVAILABLE;
+}
+
+// Runs under loss_->mutex, on the heartbeat thread.
+void GenicamStream::DeliverLoss()
+{
+    if (!acquiring_.exchange(false))
+        return;
+    J_IMAGE_RECORD nothing{};
+    DeliverFrame(sink_, &nothing);
+}
+
+bool GenicamStream::IsNewCompleteFrame(ArvBuffer *buffer) const
+{
+    if (arv_buffer_get_status(buffer) != ARV_BUFFER_STATUS_SUCCESS)
+        return false;
+    const ArvBufferPayloadType payload = arv_buffer_get_payload_type(buffer);
+    if (payload != ARV_BUFFER_PAYLOAD_TYPE_IMAGE &&
+        payload != ARV_BUFFER_PAYLOAD_TYPE_EXTENDED_CHUNK_DATA)
+        return false;
+    return static_cast<int64_t>(arv_buffer_get_system_timestamp(buffer)) >= startedAtNs_;
+}
+
+// Runs on Aravis's stream thread for every finished buffer, which goes back to the stream.
+void GenicamStream::OnNewBuffer(ArvStream *stream, void *self)
+{
+    GenicamStream *const owner = static_cast<GenicamStream *>(self);
+    ArvBuffer *buffer = arv_stream_try_pop_buffer(stream);
+    if (buffer == nullptr)
+        return;
+    // Every buffer counts, delivered or not, so that no wrap of the ids goes unseen.
+    const uint64_t frameId = owner->frameIds_.Extend(arv_buffer_get_frame_id(buffer));
+    size_t bytes = 0;
+    const void *data = arv_buffer_get_image_data(buffer, &bytes);
+    const gint width = arv_buffer_get_image_width(buffer);
+    const gint height = arv_buffer_get_image_height(buffer);
+    if (owner->acquiring_ && owner->IsNewCompleteFrame(buffer) && data != nullptr && width > 0 &&
+        height > 0 && bytes <= UINT32_MAX) {
+        J_IMAGE_RECORD frame{};
+        frame.pixelFormat = arv_buffer_get_image_pixel_format(buffer);
+        frame.width = static_cast<uint32_t>(width);
+        frame.height = static_cast<uint32_t>(height);
+        frame.imageSize = static_cast<uint32_t>(bytes);
+        frame.buffer = static_cast<uint8_t *>(const_cast<void *>(data));
+        frame.frameId = frameId;
+        frame.timestampUs = arv_buffer_get_timestamp(buffer) / 1000;
+        DeliverFrame(owner->sink_, &frame);
+    }
+    arv_stream_push_buffer(stream, buffer);
+}
+
+void ReportCameraLost(CameraLoss *loss)
+{
+    loss->lost = true;
+    std::lock_guard<std::mutex> lock(loss->mutex);
+    if (loss->stream != nullptr)
+        loss->stream->DeliverLoss();
+}
+
+J_STATUS_TYPE OpenGenicamStream(ArvCamera *camera, CameraLoss *loss, const FrameSink &sink,
+                                uint32_t payloadBytes, std::unique_ptr<BackendStream> *stream)
+{
+    std::unique_ptr<GenicamStream> opened = std::make_unique<GenicamStream>(camera, loss, sink);
+    const J_STATUS_TYPE status = opened->Open(camera, payloadBytes);
+    if (status != J_ST_SUCCESS)
+        return status;
+    *stream = std::move(opened);
+    return J_ST_SUCCESS;
+}
