@@ -52,7 +52,8 @@ typedef struct J_IMAGE_RECORD {
     uint32_t height;
     uint32_t imageSize; /* bytes in buffer */
     uint8_t *buffer;
-    uint64_t frameId;     /* sequence number of the frame, from 1 per stream */
+    uint64_t frameId;     /* frame counter: from 1 per stream when simulated, the camera's own
+                             counter (kept growing past its wrap) for a real camera */
     uint64_t timestampUs; /* camera time of the frame, in microseconds */
 } J_IMAGE_RECORD;
 
