@@ -35,6 +35,10 @@ TIMEOUT = 10.0
 QUIET_WINDOW = 0.5
 
 WINDOWS = os.environ.get("CAPTURE_SERVER_PLATFORM", "").lower() == "windows"
+# The Windows build run by Wine: its cmd.exe words the pause prompt its own way and, at the
+# end of input, ends the pause without a line end (Windows' cmd.exe prints one).
+UNDER_WINE = WINDOWS and os.path.basename(
+    (shlex.split(os.environ.get("CAPTURE_SERVER_COMMAND", "")) or [""])[0]) in ("wine", "wine64")
 
 # Socket error numbers as the server prints them: the system's errno on POSIX, the Windows
 # Sockets codes on Windows.
@@ -84,9 +88,10 @@ WAITING_LINES = [
 ]
 READY_LINE = WAITING_LINES[-1]
 CLOSING_LINES = ["\tClosed the camera.\n", "\tClosed the factory.\n"]
-PAUSE_PROMPT = "Press any key to continue . . . "
+PAUSE_PROMPT = "Press any key to continue... " if UNDER_WINE else "Press any key to continue . . . "
 UNDEFINED_LINE = "\tRecived undifined command\n"
 END_LINE = "\tRecived end command\n"
+DISCONNECTED_LINE = "\tClient disconnected\n"
 CAMERA_ID_LINE = re.compile(r"\tcamera 0: \S[^\n]*\n")
 TEMPO_LINE = re.compile(r"Tempo decorrido \(ms\)(-?\d+)\n")
 SLOT_FILES = {1: "0001.tiff", 2: "0002.tiff"}
@@ -247,7 +252,12 @@ class Server:
 
     @property
     def _text(self):
-        return self._raw.replace("\r\n", "\n") if WINDOWS else self._raw
+        if not WINDOWS:
+            return self._raw
+        text = self._raw.replace("\r\n", "\n")
+        if UNDER_WINE and self._stdout_closed and text and not text.endswith("\n"):
+            text += "\n"
+        return text
 
     @property
     def output(self):

@@ -9,8 +9,8 @@ import socket
 import time
 import unittest
 
-from harness import (CLOSING_LINES, DONE, QUIET_WINDOW, SMALL, TERMINATED, TIMEOUT,
-                     UNDEFINED_LINE, ServerTestCase, read_tiff)
+from harness import (CLOSING_LINES, DISCONNECTED_LINE, DONE, QUIET_WINDOW, SMALL, TERMINATED,
+                     TIMEOUT, UNDEFINED_LINE, ServerTestCase, read_tiff)
 
 # Byte strings that hold a command word anywhere could become a command when a receive
 # starts inside them; the random cases leave them out.
@@ -150,7 +150,7 @@ class BrokenConnectionTest(BadInputTestCase):
         client.sock.shutdown(socket.SHUT_WR)
         self.assertEqual(client.recv_until_closed(), DONE)
         self.assertEqual(server.wait_exit(), 0)
-        self.assertEqual(server.lines[-3:], ["\tClient disconnected\n"] + CLOSING_LINES)
+        self.assertEqual(server.lines[-3:], [DISCONNECTED_LINE] + CLOSING_LINES)
         read_tiff(self.path("0001.tiff"))
 
 

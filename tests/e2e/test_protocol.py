@@ -4,8 +4,9 @@ end of the connection, and clients other than the first.
 
 import unittest
 
-from harness import (CLOSING_LINES, DONE, END_LINE, QUIET_WINDOW, SLOT_LABELS, SMALL,
-                     TERMINATED, UNDEFINED_LINE, ServerTestCase, read_tiff, socket_error)
+from harness import (CLOSING_LINES, DISCONNECTED_LINE, DONE, END_LINE, QUIET_WINDOW, SLOT_LABELS,
+                     SMALL, TERMINATED, UNDEFINED_LINE, UNDER_WINE, ServerTestCase, read_tiff,
+                     socket_error)
 
 
 class ProtocolTest(ServerTestCase):
@@ -100,7 +101,7 @@ class ConnectionEndTest(ServerTestCase):
         mark = len(server.lines)
         client.close()
         self.assertEqual(server.wait_exit(), 0)
-        self.assertEqual(server.lines[mark:], ["\tClient disconnected\n"] + CLOSING_LINES)
+        self.assertEqual(server.lines[mark:], [DISCONNECTED_LINE] + CLOSING_LINES)
         # The last command is not served again.
         self.assertEqual(server.output.count("tictoc:\n"), 1)
 
@@ -109,9 +110,14 @@ class ConnectionEndTest(ServerTestCase):
         self.capture(server, client, b"Get1", 1)
         mark = len(server.lines)
         client.reset()
-        self.assertEqual(server.wait_exit(), 1)
-        self.assertEqual(server.lines[mark:],
-                         ["\trecv() failed: %d.\n" % socket_error("ECONNRESET")] + CLOSING_LINES)
+        status = server.wait_exit()
+        failed = ["\trecv() failed: %d.\n" % socket_error("ECONNRESET")] + CLOSING_LINES
+        if UNDER_WINE and status == 0:
+            # Wine's sockets at times deliver a reset as an orderly close.
+            self.assertEqual(server.lines[mark:], [DISCONNECTED_LINE] + CLOSING_LINES)
+        else:
+            self.assertEqual(status, 1)
+            self.assertEqual(server.lines[mark:], failed)
         self.assertEqual(server.output.count("tictoc:\n"), 1)
 
 

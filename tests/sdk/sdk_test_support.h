@@ -3,6 +3,7 @@
 #define SDK_TEST_SUPPORT_H
 
 #include <Jai_Factory.h>
+#include "environment.h"
 
 #include <gtest/gtest.h>
 
@@ -28,18 +29,18 @@ class ScopedConfig {
         for (const char *name : kNames) {
             if (const char *old = std::getenv(name))
                 saved_[name] = old;
-            unsetenv(name);
+            RemoveEnvironmentValue(name);
             if (values.count(name))
-                setenv(name, values.at(name).c_str(), 1);
+                SetEnvironmentValue(name, values.at(name).c_str());
         }
     }
     ScopedConfig(const ScopedConfig &) = delete;
     ~ScopedConfig()
     {
         for (const char *name : kNames)
-            unsetenv(name);
+            RemoveEnvironmentValue(name);
         for (const auto &[name, value] : saved_)
-            setenv(name.c_str(), value.c_str(), 1);
+            SetEnvironmentValue(name.c_str(), value.c_str());
     }
 
   private:
