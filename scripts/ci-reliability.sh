@@ -27,7 +27,9 @@ no_reports() {
     fi
 }
 
-# Builds are staged so that the next tree compiles while the current one's tests run.
+# Builds are staged so that the next tree compiles while the current one's tests run. They
+# leave the GenICam backend out: GLib is not built with the sanitizers, which then misread its
+# locking, and the GenICam backend has its own checks.
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
 cmake --preset asan >/dev/null
 cmake --build build-asan -j 2 >/dev/null
@@ -36,7 +38,7 @@ build_rest() {
         cmake --preset fuzz >/dev/null &&
         cmake --build build-fuzz -j 1 --target fuzz_command_loop fuzz_image fuzz_sim_config \
             >/dev/null &&
-        cmake -S . -B build-valgrind -DCAPTURE_WARNINGS_AS_ERRORS=ON -DBUILD_TESTING=OFF \
+        cmake -S . -B build-valgrind -DCAPTURE_WARNINGS_AS_ERRORS=ON -DBUILD_TESTING=OFF -DCAPTURE_GENICAM=OFF \
             >/dev/null && cmake --build build-valgrind -j 1 --target capture-server >/dev/null
 }
 build_rest >"$logs/builds.txt" 2>&1 &
