@@ -2,7 +2,7 @@
 # Installs the Debian packages that building and testing need, when any is missing.
 set -euo pipefail
 
-packages=(g++ make cmake libgtest-dev libtiff-dev python3)
+packages=(g++ make cmake libgtest-dev libtiff-dev libbenchmark-dev python3)
 missing=()
 for package in "${packages[@]}"; do
     dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")

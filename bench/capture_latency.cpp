@@ -1,0 +1,322 @@
+// capture_latency: time from command sent to reply received against the real server, beside
+// the floor of one frame period, the library's convert and save, and the 10 ms pause.
+#include "bench_setting.h"
+#include "camera.h"
+#include "capture_client.h"
+#include "frame_timestamp.h"
+#include "latency_summary.h"
+#include "server_process.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const int kDefaultCaptures = 200;
+const int kWarmUpCaptures = 2;
+const int kSaveRuns = 51;
+const int kEarlyMemoryCapture = 10;
+const double kPauseMs = 10.0;
+const int kReplyTimeoutMs = 30000;
+
+struct Options {
+    int captures = kDefaultCaptures;
+    std::vector<std::string> settings;
+    std::string server;
+};
+
+struct SettingResult {
+    LatencySummary replies;
+    double periodMs;
+    double saveMs;
+    double floorMs;
+    // The server saves on the frame thread while the main thread pauses, so its own floor
+    // takes the longer of the two rather than their sum.
+    double overlappedFloorMs;
+    bool stamped; // every saved frame's timestamp was read: the two parts below are known
+    LatencySummary frameAfterCommand;
+    LatencySummary replyAfterFrame;
+    long earlyResidentKiB; // after kEarlyMemoryCapture captures; -1 when fewer were run
+    long finalResidentKiB;
+};
+
+const char kUsage[] =
+    "Usage: capture_latency [--captures N] [--setting WIDTHxHEIGHT:FORMAT:FPS]... "
+    "[--server PATH]\n"
+    "Starts the capture server with the simulated camera at each setting (default: the three\n"
+    "of the goals), runs N captures (default 200) alternating Get1 and Get2, and prints the\n"
+    "time from command sent to reply received beside its floor.\n";
+
+bool ParseOptions(int argc, char **argv, Options *options)
+{
+    for (int index = 1; index < argc; ++index) {
+        const bool hasValue = index + 1 < argc;
+        if (std::strcmp(argv[index], "--captures") == 0 && hasValue) {
+            char *end = nullptr;
+            const long captures = std::strtol(argv[++index], &end, 10);
+            if (*end != '\0' || captures < 1 || captures > 1000000)
+                return false;
+            options->captures = static_cast<int>(captures);
+        } else if (std::strcmp(argv[index], "--setting") == 0 && hasValue) {
+            options->settings.push_back(argv[++index]);
+        } else if (std::strcmp(argv[index], "--server") == 0 && hasValue) {
+            options->server = argv[++index];
+        } else {
+            return false;
+        }
+    }
+    if (options->settings.empty())
+        options->settings = DefaultBenchSettings();
+    if (options->server.empty())
+        options->server = ServerBesideThisProgram();
+    return true;
+}
+
+// The machine's load averages, since other work on it widens the tail.
+std::string LoadAverage()
+{
+    std::ifstream loadavg("/proc/loadavg");
+    std::string one;
+    std::string five;
+    std::string fifteen;
+    loadavg >> one >> five >> fifteen;
+    return one + " " + five + " " + fifteen;
+}
+
+double MillisecondsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+        .count();
+}
+
+// The median time of the server's own save path (convert and save through the library) for
+// a frame of the setting, in a temporary folder like the server's.
+bool MedianSaveMs(const BenchSetting &setting, double *median, std::string *error)
+{
+    RawFrame frame;
+    MakeRawFrame(setting.config, 1, &frame);
+    const std::string folder = MakeTemporaryFolder("capture-bench-save-");
+    if (folder.empty()) {
+        *error = "cannot make a temporary folder";
+        return false;
+    }
+    const std::string file = folder + "/0001.tiff";
+    std::vector<double> times;
+    bool saved = true;
+    for (int run = 0; run < kSaveRuns && saved; ++run) {
+        const auto start = std::chrono::steady_clock::now();
+        saved = SaveFrame(&frame.record, file.c_str());
+        times.push_back(MillisecondsSince(start));
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+    if (!saved) {
+        *error = "the library could not convert and save a frame of " + setting.label;
+        return false;
+    }
+    *median = SummarizeLatencies(times).median;
+    return true;
+}
+
+// The times of one capture. The frame's timestamp and this program's clock are both the
+// system's monotonic clock, so the two parts can be told apart.
+struct CaptureTimes {
+    double roundTripMs;
+    double frameAfterCommandMs; // from the command to the start of the frame's rendering
+    double replyAfterFrameMs;   // from there to the reply
+    bool stamped;               // the frame's timestamp could be read
+};
+
+struct SeriesTimes {
+    std::vector<double> roundTrips;
+    std::vector<double> framesAfterCommand;
+    std::vector<double> repliesAfterFrame;
+    bool stamped = true;
+};
+
+double MonotonicMs(std::chrono::steady_clock::time_point time)
+{
+    return std::chrono::duration<double, std::milli>(time.time_since_epoch()).count();
+}
+
+// One capture; false with *error set unless the reply was "Done\n".
+bool Capture(const ServerConnection &connection, const BenchServer &server, int index,
+             CaptureTimes *times, std::string *error)
+{
+    const bool slotOne = index % 2 == 0;
+    const ClientCommand command = slotOne ? ClientCommand::Get1 : ClientCommand::Get2;
+    const double sentMs = MonotonicMs(std::chrono::steady_clock::now());
+    const CommandResult result = SendCommand(connection, command, kReplyTimeoutMs);
+    if (result.outcome != ReplyOutcome::Done) {
+        *error = std::string("capture ") + std::to_string(index + 1) + " (" +
+                 CommandWord(command) + ") got no \"Done\\n\" reply";
+        return false;
+    }
+    times->roundTripMs = result.roundTripMs;
+    uint64_t frameUs = 0;
+    times->stamped = ReadFrameTimestampUs(
+        server.folder + (slotOne ? "/0001.tiff" : "/0002.tiff"), &frameUs);
+    const double frameMs = static_cast<double>(frameUs) / 1000.0;
+    times->frameAfterCommandMs = frameMs - sentMs;
+    times->replyAfterFrameMs = sentMs + result.roundTripMs - frameMs;
+    return true;
+}
+
+bool RunCaptures(const ServerConnection &connection, const BenchServer &server, int captures,
+                 SeriesTimes *series, SettingResult *result, std::string *error)
+{
+    CaptureTimes times{};
+    for (int index = 0; index < kWarmUpCaptures; ++index) {
+        if (!Capture(connection, server, index, &times, error))
+            return false;
+    }
+    result->earlyResidentKiB = -1;
+    for (int index = 0; index < captures; ++index) {
+        if (!Capture(connection, server, index, &times, error))
+            return false;
+        series->roundTrips.push_back(times.roundTripMs);
+        series->framesAfterCommand.push_back(times.frameAfterCommandMs);
+        series->repliesAfterFrame.push_back(times.replyAfterFrameMs);
+        series->stamped = series->stamped && times.stamped;
+        if (index + 1 == kEarlyMemoryCapture)
+            result->earlyResidentKiB = ResidentKiB(server.pid);
+    }
+    result->finalResidentKiB = ResidentKiB(server.pid);
+    if (SendCommand(connection, ClientCommand::End, kReplyTimeoutMs).outcome !=
+        ReplyOutcome::Terminated) {
+        *error = "no \"Terminated\\n\" reply to End";
+        return false;
+    }
+    return true;
+}
+
+bool MeasureSetting(const BenchSetting &setting, const Options &options, SettingResult *result,
+                    std::string *error)
+{
+    result->periodMs = 1000.0 / setting.config.framesPerSecond;
+    if (!MedianSaveMs(setting, &result->saveMs, error))
+        return false;
+    result->floorMs = result->periodMs + result->saveMs + kPauseMs;
+    result->overlappedFloorMs = result->periodMs + std::max(result->saveMs, kPauseMs);
+
+    BenchServer server;
+    if (!StartServer(options.server, setting.variables, &server, error))
+        return false;
+    ServerConnection connection;
+    if (!ConnectAsClient(server, &connection, error)) {
+        StopServer(&server);
+        return false;
+    }
+    SeriesTimes series;
+    const bool ran = RunCaptures(connection, server, options.captures, &series, result, error);
+    Disconnect(&connection);
+    const std::string console = ConsoleTail(server);
+    const int status = StopServer(&server);
+    if (!ran) {
+        *error += "; the server's last lines:\n" + console;
+        return false;
+    }
+    if (status != 0) {
+        *error = "the server ended with status " + std::to_string(status) + ":\n" + console;
+        return false;
+    }
+    result->replies = SummarizeLatencies(series.roundTrips);
+    result->stamped = series.stamped;
+    result->frameAfterCommand = SummarizeLatencies(series.framesAfterCommand);
+    result->replyAfterFrame = SummarizeLatencies(series.repliesAfterFrame);
+    return true;
+}
+
+void PrintSetting(const BenchSetting &setting, const SettingResult &result)
+{
+    const LatencySummary &replies = result.replies;
+    std::printf("%s: %zu captures\n", setting.label.c_str(), replies.count);
+    std::printf("  reply (ms):     min %.2f  median %.2f  p95 %.2f  p99 %.2f  max %.2f\n",
+                replies.minimum, replies.median, replies.p95, replies.p99, replies.maximum);
+    std::printf("  floor (ms):     %.2f = frame period %.2f + convert and save %.2f + pause %.2f\n",
+                result.floorMs, result.periodMs, result.saveMs, kPauseMs);
+    std::printf("  overhead (ms):  median %+.2f  p95 %+.2f\n", replies.median - result.floorMs,
+                replies.p95 - result.floorMs);
+    std::printf("  with the save beside the pause, as the server runs them: floor %.2f, overhead "
+                "median %+.2f  p95 %+.2f\n",
+                result.overlappedFloorMs, replies.median - result.overlappedFloorMs,
+                replies.p95 - result.overlappedFloorMs);
+    if (result.stamped)
+        std::printf("  parts (ms):     frame %.2f after the command (median; p95 %.2f), reply "
+                    "%.2f after the frame (median; p95 %.2f)\n",
+                    result.frameAfterCommand.median, result.frameAfterCommand.p95,
+                    result.replyAfterFrame.median, result.replyAfterFrame.p95);
+    if (result.earlyResidentKiB >= 0)
+        std::printf("  server RSS:     %ld KiB after %d captures, %ld KiB after %zu (%+ld)\n",
+                    result.earlyResidentKiB, kEarlyMemoryCapture, result.finalResidentKiB,
+                    replies.count, result.finalResidentKiB - result.earlyResidentKiB);
+    else
+        std::printf("  server RSS:     %ld KiB after %zu captures\n", result.finalResidentKiB,
+                    replies.count);
+}
+
+void PrintTable(const std::vector<BenchSetting> &settings,
+                const std::vector<SettingResult> &results)
+{
+    std::printf("\n| setting | captures | min | median | p95 | p99 | max | floor | over median "
+                "| over p95 | overlapped floor | over median | over p95 |\n"
+                "|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
+    for (size_t index = 0; index < results.size(); ++index) {
+        const LatencySummary &replies = results[index].replies;
+        const double floorMs = results[index].floorMs;
+        const double overlappedMs = results[index].overlappedFloorMs;
+        std::printf("| %s | %zu | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %+.2f | %+.2f | %.2f "
+                    "| %+.2f | %+.2f |\n",
+                    settings[index].label.c_str(), replies.count, replies.minimum,
+                    replies.median, replies.p95, replies.p99, replies.maximum, floorMs,
+                    replies.median - floorMs, replies.p95 - floorMs, overlappedMs,
+                    replies.median - overlappedMs, replies.p95 - overlappedMs);
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+    Options options;
+    if (!ParseOptions(argc, argv, &options)) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    std::vector<BenchSetting> settings;
+    for (const std::string &text : options.settings) {
+        BenchSetting setting;
+        std::string error;
+        if (!ParseBenchSetting(text, &setting, &error)) {
+            std::fprintf(stderr, "capture_latency: %s\n", error.c_str());
+            return 2;
+        }
+        settings.push_back(setting);
+    }
+    std::printf("capture_latency: %d captures a setting after %d to warm up; times in ms from "
+                "command sent to reply received; load average %s\n",
+                options.captures, kWarmUpCaptures, LoadAverage().c_str());
+    std::vector<SettingResult> results;
+    for (const BenchSetting &setting : settings) {
+        SettingResult result{};
+        std::string error;
+        if (!MeasureSetting(setting, options, &result, &error)) {
+            std::fprintf(stderr, "capture_latency: %s: %s\n", setting.label.c_str(),
+                         error.c_str());
+            return 1;
+        }
+        PrintSetting(setting, result);
+        results.push_back(result);
+    }
+    PrintTable(settings, results);
+    std::printf("load average at the end: %s\n", LoadAverage().c_str());
+    return 0;
+}
