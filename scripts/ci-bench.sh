@@ -5,11 +5,7 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${CI_BENCH_BUILD_DIR:-/tmp/build-ci-bench}"
 
-sudo=""
-[ "$(id -u)" -ne 0 ] && sudo="sudo"
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq \
-    g++ make cmake libtiff-dev libbenchmark-dev python3 >/dev/null
+"$root/scripts/install-deps.sh"
 
 cmake -S "$root" -B "$build" -DBUILD_TESTING=OFF -DCAPTURE_WARNINGS_AS_ERRORS=ON >/dev/null
 cmake --build "$build" -j 2 --target capture-server capture-client capture_latency \

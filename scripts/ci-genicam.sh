@@ -8,13 +8,8 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${CI_GENICAM_BUILD_DIR:-/tmp/build-ci-genicam}"
 plain="${build}-without"
 
-sudo=""
-[ "$(id -u)" -ne 0 ] && sudo="sudo"
-$sudo apt-get update -qq
 # libusb-1.0-0-dev: aravis-0.8.pc requires it, and libaravis-dev does not pull it in.
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq \
-    g++ make cmake pkg-config libgtest-dev libtiff-dev python3 \
-    libaravis-dev libusb-1.0-0-dev aravis-tools >/dev/null
+"$root/scripts/install-deps.sh" pkg-config libaravis-dev libusb-1.0-0-dev aravis-tools
 
 echo "== build with Aravis"
 cmake -S "$root" -B "$build" -DCAPTURE_GENICAM=ON -DCAPTURE_WARNINGS_AS_ERRORS=ON >/dev/null

@@ -10,11 +10,7 @@ fuzz_seconds="${FUZZ_SECONDS:-60}"
 soak_captures="${SOAK_CAPTURES:-500}"
 logs="$(mktemp -d /tmp/ci-reliability-logs.XXXXXX)"
 
-sudo=""
-[ "$(id -u)" -ne 0 ] && sudo="sudo"
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq \
-    g++ make cmake libgtest-dev libtiff-dev python3 clang libclang-rt-14-dev valgrind >/dev/null
+"$root/scripts/install-deps.sh" clang libclang-rt-14-dev valgrind
 
 # Fails when a sanitizer or Valgrind left a report in the logs.
 no_reports() {

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building and testing need, when any is missing.
+# Installs the Debian packages that building and testing need, and any named as arguments,
+# when one is missing.
 set -euo pipefail
 
-packages=(g++ make cmake libgtest-dev libtiff-dev libbenchmark-dev python3)
+packages=(g++ make cmake libgtest-dev libtiff-dev libbenchmark-dev python3 "$@")
 missing=()
 for package in "${packages[@]}"; do
     dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
@@ -13,4 +14,5 @@ sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
 echo "Installing: ${missing[*]}"
 $sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+    "${missing[@]}" >/dev/null
