@@ -3,7 +3,7 @@
 # they keep building and working. The figures of a smoke run mean nothing.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-build="${CI_BENCH_BUILD_DIR:-/tmp/build-ci-bench}"
+build="${CI_BENCH_BUILD_DIR:-$root/build-bench}"
 
 "$root/scripts/install-deps.sh"
 

@@ -5,7 +5,7 @@
 # Aravis still works and says that the backend was not built.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-build="${CI_GENICAM_BUILD_DIR:-/tmp/build-ci-genicam}"
+build="${CI_GENICAM_BUILD_DIR:-$root/build-genicam}"
 plain="${build}-without"
 
 # libusb-1.0-0-dev: aravis-0.8.pc requires it, and libaravis-dev does not pull it in.
