@@ -89,6 +89,21 @@ template <typename Body> J_STATUS_TYPE Guarded(Body body)
     }
 }
 
+// Runs an entry point's body with the registry locked and the live entry of handle; a null,
+// unknown or closed handle is refused before the body runs.
+template <typename Entry, typename Body>
+J_STATUS_TYPE WithEntry(std::map<uint64_t, Entry> Registry::*entries, const void *handle, Body body)
+{
+    return Guarded([&]() -> J_STATUS_TYPE {
+        Registry &registry = TheRegistry();
+        std::lock_guard<std::mutex> lock(registry.mutex);
+        Entry *entry = Find(registry.*entries, handle);
+        if (entry == nullptr)
+            return J_ST_INVALID_HANDLE;
+        return body(registry, *entry);
+    });
+}
+
 // Closing joins frame threads; from a callback that could be its own thread, or another
 // callback waiting for this one.
 bool ClosingRefused() { return insideFrameCallback; }
@@ -184,93 +199,78 @@ J_STATUS_TYPE J_Factory_Close(FACTORY_HANDLE factory)
 
 J_STATUS_TYPE J_Factory_UpdateCameraList(FACTORY_HANDLE factory, uint8_t *listChanged)
 {
-    return Guarded([&]() -> J_STATUS_TYPE {
-        Registry &registry = TheRegistry();
-        std::lock_guard<std::mutex> lock(registry.mutex);
-        FactoryEntry *entry = Find(registry.factories, factory);
-        if (entry == nullptr)
-            return J_ST_INVALID_HANDLE;
-        if (listChanged == nullptr)
-            return J_ST_INVALID_PARAMETER;
-        if (Fails(entry->failures, FailurePoint::UpdateCameraList))
-            return J_ST_INJECTED_FAILURE;
-        bool changed = false;
-        const J_STATUS_TYPE status = entry->backend->UpdateCameraList(&changed);
-        if (status == J_ST_SUCCESS)
-            *listChanged = changed ? 1 : 0;
-        return status;
-    });
+    return WithEntry(&Registry::factories, factory,
+                     [&](Registry &, FactoryEntry &entry) -> J_STATUS_TYPE {
+                         if (listChanged == nullptr)
+                             return J_ST_INVALID_PARAMETER;
+                         if (Fails(entry.failures, FailurePoint::UpdateCameraList))
+                             return J_ST_INJECTED_FAILURE;
+                         bool changed = false;
+                         const J_STATUS_TYPE status = entry.backend->UpdateCameraList(&changed);
+                         if (status == J_ST_SUCCESS)
+                             *listChanged = changed ? 1 : 0;
+                         return status;
+                     });
 }
 
 J_STATUS_TYPE J_Factory_GetNumOfCameras(FACTORY_HANDLE factory, uint32_t *count)
 {
-    return Guarded([&]() -> J_STATUS_TYPE {
-        Registry &registry = TheRegistry();
-        std::lock_guard<std::mutex> lock(registry.mutex);
-        FactoryEntry *entry = Find(registry.factories, factory);
-        if (entry == nullptr)
-            return J_ST_INVALID_HANDLE;
-        if (count == nullptr)
-            return J_ST_INVALID_PARAMETER;
-        if (Fails(entry->failures, FailurePoint::GetNumOfCameras))
-            return J_ST_INJECTED_FAILURE;
-        *count = entry->backend->CameraCount();
-        return J_ST_SUCCESS;
-    });
+    return WithEntry(&Registry::factories, factory,
+                     [&](Registry &, FactoryEntry &entry) -> J_STATUS_TYPE {
+                         if (count == nullptr)
+                             return J_ST_INVALID_PARAMETER;
+                         if (Fails(entry.failures, FailurePoint::GetNumOfCameras))
+                             return J_ST_INJECTED_FAILURE;
+                         *count = entry.backend->CameraCount();
+                         return J_ST_SUCCESS;
+                     });
 }
 
 J_STATUS_TYPE J_Factory_GetCameraIDByIndex(FACTORY_HANDLE factory, int32_t index, char *cameraId,
                                            uint32_t *size)
 {
-    return Guarded([&]() -> J_STATUS_TYPE {
-        Registry &registry = TheRegistry();
-        std::lock_guard<std::mutex> lock(registry.mutex);
-        FactoryEntry *entry = Find(registry.factories, factory);
-        if (entry == nullptr)
-            return J_ST_INVALID_HANDLE;
-        if (cameraId == nullptr || size == nullptr || index < 0)
-            return J_ST_INVALID_PARAMETER;
-        if (Fails(entry->failures, FailurePoint::GetCameraIdByIndex))
-            return J_ST_INJECTED_FAILURE;
-        if (static_cast<uint32_t>(index) >= entry->backend->CameraCount())
-            return J_ST_NOT_AVAILABLE;
-        const std::string id = entry->backend->CameraId(static_cast<uint32_t>(index));
-        const uint32_t needed = static_cast<uint32_t>(id.size() + 1);
-        const bool fits = *size >= needed;
-        if (fits)
-            std::memcpy(cameraId, id.c_str(), needed);
-        *size = needed;
-        return fits ? J_ST_SUCCESS : J_ST_INVALID_PARAMETER;
-    });
+    return WithEntry(
+        &Registry::factories, factory, [&](Registry &, FactoryEntry &entry) -> J_STATUS_TYPE {
+            if (cameraId == nullptr || size == nullptr || index < 0)
+                return J_ST_INVALID_PARAMETER;
+            if (Fails(entry.failures, FailurePoint::GetCameraIdByIndex))
+                return J_ST_INJECTED_FAILURE;
+            if (static_cast<uint32_t>(index) >= entry.backend->CameraCount())
+                return J_ST_NOT_AVAILABLE;
+            const std::string id = entry.backend->CameraId(static_cast<uint32_t>(index));
+            const uint32_t needed = static_cast<uint32_t>(id.size() + 1);
+            const bool fits = *size >= needed;
+            if (fits)
+                std::memcpy(cameraId, id.c_str(), needed);
+            *size = needed;
+            return fits ? J_ST_SUCCESS : J_ST_INVALID_PARAMETER;
+        });
 }
 
 J_STATUS_TYPE J_Camera_Open(FACTORY_HANDLE factory, const char *cameraId, CAM_HANDLE *camera)
 {
-    return Guarded([&]() -> J_STATUS_TYPE {
-        if (camera != nullptr)
-            *camera = nullptr;
-        Registry &registry = TheRegistry();
-        std::lock_guard<std::mutex> lock(registry.mutex);
-        FactoryEntry *entry = Find(registry.factories, factory);
-        if (entry == nullptr)
-            return J_ST_INVALID_HANDLE;
-        if (cameraId == nullptr || camera == nullptr)
-            return J_ST_INVALID_PARAMETER;
-        if (Fails(entry->failures, FailurePoint::CameraOpen))
-            return J_ST_INJECTED_FAILURE;
-        for (const auto &open : registry.cameras) {
-            if (open.second.factory == IdOf(factory) && open.second.id == cameraId)
-                return J_ST_WRONG_STATE; // a camera is open once at a time
-        }
-        std::unique_ptr<BackendCamera> opened;
-        const J_STATUS_TYPE status = entry->backend->OpenCamera(cameraId, &opened);
-        if (status != J_ST_SUCCESS)
-            return status;
-        const uint64_t id = ++registry.lastId;
-        registry.cameras[id] = CameraEntry{IdOf(factory), cameraId, std::move(opened), 0};
-        *camera = HandleOf(id);
-        return J_ST_SUCCESS;
-    });
+    if (camera != nullptr)
+        *camera = nullptr;
+    return WithEntry(
+        &Registry::factories, factory,
+        [&](Registry &registry, FactoryEntry &entry) -> J_STATUS_TYPE {
+            if (cameraId == nullptr || camera == nullptr)
+                return J_ST_INVALID_PARAMETER;
+            if (Fails(entry.failures, FailurePoint::CameraOpen))
+                return J_ST_INJECTED_FAILURE;
+            for (const auto &open : registry.cameras) {
+                if (open.second.factory == IdOf(factory) && open.second.id == cameraId)
+                    return J_ST_WRONG_STATE; // a camera is open once at a time
+            }
+            std::unique_ptr<BackendCamera> opened;
+            const J_STATUS_TYPE status = entry.backend->OpenCamera(cameraId, &opened);
+            if (status != J_ST_SUCCESS)
+                return status;
+            const uint64_t id = ++registry.lastId;
+            registry.cameras[id] = CameraEntry{IdOf(factory), cameraId, std::move(opened), 0};
+            *camera = HandleOf(id);
+            return J_ST_SUCCESS;
+        });
 }
 
 J_STATUS_TYPE J_Camera_Close(CAM_HANDLE camera)
@@ -298,76 +298,65 @@ J_STATUS_TYPE J_Camera_Close(CAM_HANDLE camera)
 
 J_STATUS_TYPE J_Camera_GetValueInt64(CAM_HANDLE camera, const char *featureName, int64_t *value)
 {
-    return Guarded([&]() -> J_STATUS_TYPE {
-        Registry &registry = TheRegistry();
-        std::lock_guard<std::mutex> lock(registry.mutex);
-        CameraEntry *entry = Find(registry.cameras, camera);
-        if (entry == nullptr)
-            return J_ST_INVALID_HANDLE;
-        if (featureName == nullptr || value == nullptr)
-            return J_ST_INVALID_PARAMETER;
-        const FailureSet failures = registry.factories.at(entry->factory).failures;
-        const std::string feature = featureName;
-        if ((feature == "Width" && Fails(failures, FailurePoint::Width)) ||
-            (feature == "Height" && Fails(failures, FailurePoint::Height)))
-            return J_ST_INJECTED_FAILURE;
-        return entry->camera->GetValueInt64(feature, value);
-    });
+    return WithEntry(&Registry::cameras, camera,
+                     [&](Registry &registry, CameraEntry &entry) -> J_STATUS_TYPE {
+                         if (featureName == nullptr || value == nullptr)
+                             return J_ST_INVALID_PARAMETER;
+                         const FailureSet failures = registry.factories.at(entry.factory).failures;
+                         const std::string feature = featureName;
+                         if ((feature == "Width" && Fails(failures, FailurePoint::Width)) ||
+                             (feature == "Height" && Fails(failures, FailurePoint::Height)))
+                             return J_ST_INJECTED_FAILURE;
+                         return entry.camera->GetValueInt64(feature, value);
+                     });
 }
 
 J_STATUS_TYPE J_Camera_ExecuteCommand(CAM_HANDLE camera, const char *featureName)
 {
-    return Guarded([&]() -> J_STATUS_TYPE {
-        Registry &registry = TheRegistry();
-        std::lock_guard<std::mutex> lock(registry.mutex);
-        CameraEntry *entry = Find(registry.cameras, camera);
-        if (entry == nullptr)
-            return J_ST_INVALID_HANDLE;
-        if (featureName == nullptr)
-            return J_ST_INVALID_PARAMETER;
-        const std::string command = featureName;
-        const bool start = command == "AcquisitionStart";
-        if (!start && command != "AcquisitionStop")
-            return J_ST_INVALID_PARAMETER;
-        const FailureSet failures = registry.factories.at(entry->factory).failures;
-        if (Fails(failures, start ? FailurePoint::AcquisitionStart : FailurePoint::AcquisitionStop))
-            return J_ST_INJECTED_FAILURE;
-        StreamEntry *stream = Find(registry.streams, HandleOf(entry->stream));
-        if (stream == nullptr)
-            return J_ST_WRONG_STATE; // acquisition needs an open stream
-        return start ? stream->stream->StartAcquisition() : stream->stream->StopAcquisition();
-    });
+    return WithEntry(
+        &Registry::cameras, camera, [&](Registry &registry, CameraEntry &entry) -> J_STATUS_TYPE {
+            if (featureName == nullptr)
+                return J_ST_INVALID_PARAMETER;
+            const std::string command = featureName;
+            const bool start = command == "AcquisitionStart";
+            if (!start && command != "AcquisitionStop")
+                return J_ST_INVALID_PARAMETER;
+            const FailureSet failures = registry.factories.at(entry.factory).failures;
+            if (Fails(failures,
+                      start ? FailurePoint::AcquisitionStart : FailurePoint::AcquisitionStop))
+                return J_ST_INJECTED_FAILURE;
+            StreamEntry *stream = Find(registry.streams, HandleOf(entry.stream));
+            if (stream == nullptr)
+                return J_ST_WRONG_STATE; // acquisition needs an open stream
+            return start ? stream->stream->StartAcquisition() : stream->stream->StopAcquisition();
+        });
 }
 
 J_STATUS_TYPE J_Image_OpenStream(CAM_HANDLE camera, uint32_t channel, void *callbackObject,
                                  J_FRAME_CALLBACK callback, STREAM_HANDLE *stream,
                                  uint32_t bufferSize, uint32_t flags)
 {
-    return Guarded([&]() -> J_STATUS_TYPE {
-        if (stream != nullptr)
-            *stream = nullptr;
-        Registry &registry = TheRegistry();
-        std::lock_guard<std::mutex> lock(registry.mutex);
-        CameraEntry *entry = Find(registry.cameras, camera);
-        if (entry == nullptr)
-            return J_ST_INVALID_HANDLE;
-        if (callback == nullptr || stream == nullptr || channel != 0 || flags != 0)
-            return J_ST_INVALID_PARAMETER;
-        if (Fails(registry.factories.at(entry->factory).failures, FailurePoint::OpenStream))
-            return J_ST_INJECTED_FAILURE;
-        if (entry->stream != 0)
-            return J_ST_WRONG_STATE; // one stream a camera
-        std::unique_ptr<BackendStream> opened;
-        const J_STATUS_TYPE status =
-            entry->camera->OpenStream(FrameSink{callback, callbackObject}, bufferSize, &opened);
-        if (status != J_ST_SUCCESS)
-            return status;
-        const uint64_t id = ++registry.lastId;
-        registry.streams[id] = StreamEntry{IdOf(camera), std::move(opened)};
-        entry->stream = id;
-        *stream = HandleOf(id);
-        return J_ST_SUCCESS;
-    });
+    if (stream != nullptr)
+        *stream = nullptr;
+    return WithEntry(
+        &Registry::cameras, camera, [&](Registry &registry, CameraEntry &entry) -> J_STATUS_TYPE {
+            if (callback == nullptr || stream == nullptr || channel != 0 || flags != 0)
+                return J_ST_INVALID_PARAMETER;
+            if (Fails(registry.factories.at(entry.factory).failures, FailurePoint::OpenStream))
+                return J_ST_INJECTED_FAILURE;
+            if (entry.stream != 0)
+                return J_ST_WRONG_STATE; // one stream a camera
+            std::unique_ptr<BackendStream> opened;
+            const J_STATUS_TYPE status =
+                entry.camera->OpenStream(FrameSink{callback, callbackObject}, bufferSize, &opened);
+            if (status != J_ST_SUCCESS)
+                return status;
+            const uint64_t id = ++registry.lastId;
+            registry.streams[id] = StreamEntry{IdOf(camera), std::move(opened)};
+            entry.stream = id;
+            *stream = HandleOf(id);
+            return J_ST_SUCCESS;
+        });
 }
 
 J_STATUS_TYPE J_Image_CloseStream(STREAM_HANDLE stream)
