@@ -126,15 +126,10 @@ TEST(ClientConnect, AServerThatNeverAcceptsCannotHoldTheConnectPastItsTimeout)
     std::vector<ServerConnection> queued(8);
     WSADATA data{};
     WSAStartup(MAKEWORD(2, 2), &data);
-    const SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = inet_addr("127.0.0.1");
-    socklen_t length = sizeof address;
-    ASSERT_EQ(bind(listener, reinterpret_cast<const sockaddr *>(&address), sizeof address), 0);
+    uint16_t port = 0;
+    const SOCKET listener = BindEphemeralLoopback(&port);
+    ASSERT_NE(listener, INVALID_SOCKET);
     ASSERT_EQ(listen(listener, 0), 0);
-    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length), 0);
-    const uint16_t port = ntohs(address.sin_port);
     ConnectOutcome last = ConnectOutcome::Connected;
     for (ServerConnection &connection : queued) {
         last = ConnectToServer(port, 300, &connection).outcome;

@@ -100,20 +100,31 @@ void FakeServer::ServeClient(SOCKET client)
     }
 }
 
-uint16_t UnusedPort()
+SOCKET BindEphemeralLoopback(uint16_t *port)
 {
-    WSADATA data{};
-    WSAStartup(MAKEWORD(2, 2), &data);
-    const SOCKET probe = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    const SOCKET bound = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = inet_addr("127.0.0.1");
     socklen_t length = sizeof address;
-    bind(probe, reinterpret_cast<const sockaddr *>(&address), sizeof address);
-    getsockname(probe, reinterpret_cast<sockaddr *>(&address), &length);
-    closesocket(probe);
+    if (bound == INVALID_SOCKET ||
+        bind(bound, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0 ||
+        getsockname(bound, reinterpret_cast<sockaddr *>(&address), &length) != 0) {
+        closesocket(bound);
+        return INVALID_SOCKET;
+    }
+    *port = ntohs(address.sin_port);
+    return bound;
+}
+
+uint16_t UnusedPort()
+{
+    WSADATA data{};
+    WSAStartup(MAKEWORD(2, 2), &data);
+    uint16_t port = 0;
+    closesocket(BindEphemeralLoopback(&port));
     WSACleanup();
-    return ntohs(address.sin_port);
+    return port;
 }
 
 Answer LikeTheServer(const std::string &received)

@@ -51,6 +51,9 @@ class FakeServer {
     std::thread thread_;
 };
 
+// A socket bound to a free port of 127.0.0.1, and that port; INVALID_SOCKET on failure.
+SOCKET BindEphemeralLoopback(uint16_t *port);
+
 // A port of 127.0.0.1 that nothing listens on: connecting to it is refused.
 uint16_t UnusedPort();
 
