@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # CI: the GenICam backend through Aravis. Builds with Aravis and warnings as errors, runs the
 # pixel-format unit tests and the end-to-end tests against Aravis's GigE Vision camera
-# emulator on 127.0.0.1 (100 captures in a row among them), then checks that a build without
+# emulator on 127.0.0.1 (100 captures in a row among them), in a network namespace with only
+# loopback up (scripts/loopback-only.sh), then checks that a build without
 # Aravis still works and says that the backend was not built.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -9,7 +10,7 @@ build="${CI_GENICAM_BUILD_DIR:-$root/build-genicam}"
 plain="${build}-without"
 
 # libusb-1.0-0-dev: aravis-0.8.pc requires it, and libaravis-dev does not pull it in.
-"$root/scripts/install-deps.sh" pkg-config libaravis-dev libusb-1.0-0-dev aravis-tools
+"$root/scripts/install-deps.sh" pkg-config libaravis-dev libusb-1.0-0-dev aravis-tools iproute2
 
 echo "== build with Aravis"
 cmake -S "$root" -B "$build" -DCAPTURE_GENICAM=ON -DCAPTURE_WARNINGS_AS_ERRORS=ON >/dev/null

@@ -1,6 +1,8 @@
 """The server with the GenICam backend against Aravis's GigE Vision camera emulator.
 
-The emulator runs on 127.0.0.1 only. These tests skip when it is not installed (Debian:
+The emulator runs on 127.0.0.1 only, and Aravis's discovery broadcasts on every interface, so
+these tests run only in a network namespace with nothing but loopback (scripts/loopback-only.sh
+makes one). They skip outside one, and when the emulator is not installed (Debian:
 aravis-tools).
 """
 
@@ -28,6 +30,10 @@ STARTUP_TIMEOUT = 30.0
 LOSS_TIMEOUT = 20.0
 
 
+def interfaces_beyond_loopback():
+    return [name for _, name in socket.if_nameindex() if name != "lo"]
+
+
 def gvcp_port_taken():
     probe = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
     try:
@@ -39,6 +45,8 @@ def gvcp_port_taken():
         probe.close()
 
 
+@unittest.skipIf(interfaces_beyond_loopback(),
+                 "not in a loopback-only network namespace (run through scripts/loopback-only.sh)")
 @unittest.skipUnless(EMULATOR, "arv-fake-gv-camera-0.8 is not installed (Debian: aravis-tools)")
 class GenicamTest(ServerTestCase):
     def start_emulator(self, *options):
