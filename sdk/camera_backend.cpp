@@ -1,11 +1,16 @@
 // The choice of the camera backend, made at J_Factory_Open.
 #include "camera_backend.h"
 
+#include "camera_settings.h"
+#include "configured_backend.h"
 #include "genicam_backend.h"
 #include "sim_backend.h"
 #include "sim_config.h"
 
-BackendChoice ChooseBackend(const VariableLookup &lookup)
+namespace {
+
+// The backend that CAMERA_SDK_BACKEND names, with its own configuration.
+BackendChoice ChooseNamedBackend(const VariableLookup &lookup)
 {
     const char *variable = "CAMERA_SDK_BACKEND";
     const char *value = lookup(variable);
@@ -19,4 +24,19 @@ BackendChoice ChooseBackend(const VariableLookup &lookup)
     if (!parsed.ok)
         return BackendChoice{J_ST_CONFIGURATION, nullptr, 0, parsed.error};
     return BackendChoice{J_ST_SUCCESS, MakeSimBackend(parsed.config), parsed.config.failures, {}};
+}
+
+} // namespace
+
+BackendChoice ChooseBackend(const VariableLookup &lookup)
+{
+    BackendChoice choice = ChooseNamedBackend(lookup);
+    if (choice.status != J_ST_SUCCESS)
+        return choice;
+    CameraSettings settings;
+    const std::string error = ParseCameraSettings(lookup, &settings);
+    if (!error.empty())
+        return BackendChoice{J_ST_CONFIGURATION, nullptr, 0, error};
+    choice.backend = ConfigureBackend(std::move(choice.backend), settings);
+    return choice;
 }

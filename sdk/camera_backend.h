@@ -41,6 +41,10 @@ class BackendCamera {
   public:
     virtual ~BackendCamera() = default;
     virtual J_STATUS_TYPE GetValueInt64(const std::string &feature, int64_t *value) = 0;
+    // Writes value (text, read as the feature's type needs) to feature; returns the camera's
+    // reason when it lacks the feature, refuses the value or does not let it be written,
+    // empty when the value is written.
+    virtual std::string SetFeature(const std::string &feature, const std::string &value) = 0;
     // Opens the camera's one stream; a frame larger than bufferSize fails it.
     virtual J_STATUS_TYPE OpenStream(const FrameSink &sink, uint32_t bufferSize,
                                      std::unique_ptr<BackendStream> *stream) = 0;
@@ -67,7 +71,7 @@ struct BackendChoice {
 };
 
 // The one place that picks the backend: CAMERA_SDK_BACKEND ("sim" when unset or empty), then
-// that backend's own configuration.
+// that backend's own configuration, then the settings of every backend (camera_settings.h).
 BackendChoice ChooseBackend(const VariableLookup &lookup);
 
 #endif

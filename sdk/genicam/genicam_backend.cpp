@@ -1,6 +1,7 @@
 // The GenICam backend through Aravis: the device list, the cameras and their features.
 #include "genicam_backend.h"
 
+#include "genicam_features.h"
 #include "genicam_stream.h"
 
 #include <arv.h>
@@ -43,6 +44,11 @@ class GenicamCamera : public BackendCamera {
         }
         *value = read;
         return J_ST_SUCCESS;
+    }
+
+    std::string SetFeature(const std::string &feature, const std::string &value) override
+    {
+        return SetGenicamFeature(arv_camera_get_device(camera_), feature, value);
     }
 
     J_STATUS_TYPE OpenStream(const FrameSink &sink, uint32_t bufferSize,

@@ -1,7 +1,8 @@
 // The GenICam camera backend: the devices that Aravis finds, GigE Vision and USB3 Vision.
 //
 // Camera IDs are Aravis's device IDs, in Aravis's order. Integer features are read through
-// the device's feature tree; "AcquisitionStart" and "AcquisitionStop" execute those commands.
+// the device's feature tree, and CAMERA_SDK_FEATURES written through it (genicam_features.h);
+// "AcquisitionStart" and "AcquisitionStop" execute those commands.
 // Frames come on Aravis's stream thread in the camera's own size, pixel format, frame id
 // (carried past the 16-bit wrap, so that it always increases) and timestamp. A lost camera
 // makes the capture that waits get one frame record with no pixels (its save fails), and

@@ -2,6 +2,7 @@
 #include "sim_backend.h"
 
 #include "pixel_formats.h"
+#include "sim_features.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -175,6 +176,11 @@ class SimCamera : public BackendCamera {
         return J_ST_SUCCESS;
     }
 
+    std::string SetFeature(const std::string &feature, const std::string &value) override
+    {
+        return SetSimFeature(feature, value, &config_);
+    }
+
     J_STATUS_TYPE OpenStream(const FrameSink &sink, uint32_t bufferSize,
                              std::unique_ptr<BackendStream> *stream) override
     {
@@ -197,7 +203,7 @@ class SimCamera : public BackendCamera {
     }
 
   private:
-    const SimConfig config_;
+    SimConfig config_; // its own copy: CAMERA_SDK_FEATURES changes it as the camera opens
 };
 
 class SimBackend : public CameraBackend {

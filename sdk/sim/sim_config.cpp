@@ -9,8 +9,6 @@
 namespace {
 
 const int64_t kMaxCameras = 64;
-const double kMinFramesPerSecond = 0.001;
-const double kMaxFramesPerSecond = 100000;
 
 struct NamedFormat {
     const char *name;
@@ -108,15 +106,8 @@ std::string ReadPixelFormat(const VariableLookup &lookup, uint32_t *format)
     const std::string text = ValueOf(lookup, variable);
     if (text.empty())
         return {};
-    std::string known;
-    for (const NamedFormat &named : kSimFormats) {
-        if (text == named.name) {
-            *format = named.format;
-            return {};
-        }
-        known += known.empty() ? named.name : std::string(", ") + named.name;
-    }
-    return ConfigProblem(variable, text, "is not one of " + known);
+    const std::string problem = FindSimPixelFormat(text, format);
+    return problem.empty() ? problem : ConfigProblem(variable, text, "is " + problem);
 }
 
 std::string ReadFailures(const VariableLookup &lookup, FailureSet *failures)
@@ -149,6 +140,19 @@ std::string ReadFailures(const VariableLookup &lookup, FailureSet *failures)
 }
 
 } // namespace
+
+std::string FindSimPixelFormat(const std::string &name, uint32_t *format)
+{
+    std::string known;
+    for (const NamedFormat &named : kSimFormats) {
+        if (name == named.name) {
+            *format = named.format;
+            return {};
+        }
+        known += known.empty() ? named.name : std::string(", ") + named.name;
+    }
+    return "not one of " + known;
+}
 
 std::string ConfigProblem(const char *variable, const std::string &value,
                           const std::string &problem)

@@ -18,6 +18,10 @@
 #include <cstdint>
 #include <string>
 
+// The range of SIMCAM_FPS and of the feature AcquisitionFrameRate.
+constexpr double kMinFramesPerSecond = 0.001;
+constexpr double kMaxFramesPerSecond = 100000;
+
 struct SimConfig {
     uint32_t cameraCount = 1;
     int64_t width = 1280;
@@ -36,6 +40,10 @@ struct ParsedSimConfig {
 // Reads the SIMCAM_ variables through lookup; touches nothing else. Reports the first
 // malformed variable.
 ParsedSimConfig ParseSimConfig(const VariableLookup &lookup);
+
+// The format of the simulated camera that name names, as SIMCAM_PIXEL_FORMAT takes it;
+// returns the problem ("not one of ...") for any other name, empty when it is known.
+std::string FindSimPixelFormat(const std::string &name, uint32_t *format);
 
 // The error line for a bad configuration value: `variable: "value" problem`, with every
 // byte of value outside printable ASCII (and the quote and backslash) written as \xNN, so

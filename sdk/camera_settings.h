@@ -1,0 +1,38 @@
+// The settings that every backend takes from the environment when the factory opens:
+//   CAMERA_SDK_CAMERA    the ID of the one camera to list; unset or empty lists every camera
+//   CAMERA_SDK_FEATURES  Name=Value pairs separated by ';', written to a camera as it opens,
+//                        in their order. Spaces and tabs around names and values are ignored,
+//                        and so are items that are empty or blank (a trailing ';', say); a
+//                        value may be empty and may hold '=' (the first '=' ends the name).
+// and the parsing of the values written through CAMERA_SDK_FEATURES, the same in every backend.
+#ifndef JAI_FACTORY_CAMERA_SETTINGS_H
+#define JAI_FACTORY_CAMERA_SETTINGS_H
+
+#include "camera_backend.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct FeatureSetting {
+    std::string name;
+    std::string value;
+};
+
+struct CameraSettings {
+    std::string cameraId; // empty: every camera
+    std::vector<FeatureSetting> features;
+};
+
+// Reads both variables through lookup; returns the problem of the first malformed one as an
+// error line naming the variable (ConfigProblem), empty when both are well formed.
+std::string ParseCameraSettings(const VariableLookup &lookup, CameraSettings *settings);
+
+// A feature value as an integer: an optional minus sign, then decimal digits, within 64 bits.
+bool ParseFeatureInteger(const std::string &text, int64_t *value);
+
+// A feature value as a finite number: decimal, with an optional minus sign, fraction and
+// exponent (2.5, -1, 1e-3).
+bool ParseFeatureFloat(const std::string &text, double *value);
+
+#endif

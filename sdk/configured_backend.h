@@ -1,0 +1,19 @@
+// A backend as CAMERA_SDK_CAMERA and CAMERA_SDK_FEATURES shape it, the same for every backend.
+//
+// With a camera ID chosen, the list holds that camera only, or nothing: an update that does
+// not find it prints one line on standard error with the IDs that were found. Each camera
+// that opens gets the features written in their order; the first one it refuses prints one
+// line on standard error (the feature, the value, the camera's reason and the features
+// written before it, which the camera keeps) and fails the opening with J_ST_INVALID_PARAMETER.
+#ifndef JAI_FACTORY_CONFIGURED_BACKEND_H
+#define JAI_FACTORY_CONFIGURED_BACKEND_H
+
+#include "camera_backend.h"
+#include "camera_settings.h"
+
+#include <memory>
+
+std::unique_ptr<CameraBackend> ConfigureBackend(std::unique_ptr<CameraBackend> backend,
+                                                const CameraSettings &settings);
+
+#endif
