@@ -2,8 +2,8 @@
 #ifndef SDK_TEST_SUPPORT_H
 #define SDK_TEST_SUPPORT_H
 
-#include <Jai_Factory.h>
 #include "environment.h"
+#include <Jai_Factory.h>
 
 #include <gtest/gtest.h>
 
@@ -44,9 +44,10 @@ class ScopedConfig {
     }
 
   private:
-    static constexpr const char *kNames[] = {"SIMCAM_CAMERAS",      "SIMCAM_WIDTH", "SIMCAM_HEIGHT",
-                                             "SIMCAM_PIXEL_FORMAT", "SIMCAM_FPS",   "SIMCAM_FAIL",
-                                             "CAMERA_SDK_BACKEND"};
+    static constexpr const char *kNames[] = {
+        "SIMCAM_CAMERAS",      "SIMCAM_WIDTH",        "SIMCAM_HEIGHT",
+        "SIMCAM_PIXEL_FORMAT", "SIMCAM_FPS",          "SIMCAM_FAIL",
+        "CAMERA_SDK_BACKEND",  "CAMERA_SDK_FEATURES", "CAMERA_SDK_CAMERA"};
     Values saved_;
 };
 
