@@ -146,7 +146,9 @@ class Server:
     # --- start and stop -------------------------------------------------------------------
 
     def start(self):
-        env = {k: v for k, v in os.environ.items() if not k.startswith("SIMCAM_")}
+        # The library's own variables come from the test only.
+        env = {k: v for k, v in os.environ.items()
+               if not k.startswith(("SIMCAM_", "CAMERA_SDK_"))}
         env.update(self._env)
         if self._nofile_limit is not None:
             self._start_held(env)

@@ -40,6 +40,12 @@ class CameraStartupFailureTest(FatalEndTestCase):
              "\tCould not get the camera ID!\n"),
             ({"SIMCAM_FAIL": "J_Camera_Open"}, [OPENED, UPDATED, FOUND, CAMERA_ID_LINE],
              "\tCould not open the camera!\n"),
+            # Camera settings: one the camera refuses, one that cannot be parsed, a camera
+            # that is not there.
+            ({"CAMERA_SDK_FEATURES": "Width=64; Gain=2"},
+             [OPENED, UPDATED, FOUND, CAMERA_ID_LINE], "\tCould not open the camera!\n"),
+            ({"CAMERA_SDK_FEATURES": "Width=64; Height"}, [], "\tCould not open the factory!\n"),
+            ({"CAMERA_SDK_CAMERA": "SIMCAM-1"}, [OPENED, UPDATED], "\tThere is no camera!\n"),
         ]
         for env, steps, outcome in rows:
             with self.subTest(env=env), self.run_alone():

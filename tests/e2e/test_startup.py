@@ -33,6 +33,16 @@ class StartupTest(ServerTestCase):
         self.assertEqual(client.recv_exact(len(TERMINATED)), TERMINATED)
         self.assertEqual(server.wait_exit(), 0)
 
+    def test_chosen_camera_with_its_features_serves(self):
+        server, client = self.ready_client(dict(
+            SMALL, SIMCAM_CAMERAS="2", CAMERA_SDK_CAMERA="SIMCAM-1",
+            CAMERA_SDK_FEATURES="Width=48; Height=32; PixelFormat=Mono16"))
+        self.assertIn("\tcamera 0: SIMCAM-1\n", server.lines)
+        self.assertLines(server.lines, startup_lines(count=1))
+        image = self.capture(server, client, b"Get1", 1).image
+        self.assertEqual((image.width, image.height, image.samples_per_pixel,
+                          image.bits_per_sample), (48, 32, 1, 16))
+
 
 if __name__ == "__main__":
     unittest.main()

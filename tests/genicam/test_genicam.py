@@ -1,4 +1,5 @@
-"""The server with the GenICam backend against Aravis's GigE Vision camera emulator.
+"""The server with the GenICam backend against Aravis's GigE Vision camera emulator: frames,
+a lost camera, settings written through CAMERA_SDK_FEATURES and the camera chosen by its ID.
 
 The emulator runs on 127.0.0.1 only, and Aravis's discovery broadcasts on every interface, so
 these tests run only in a network namespace with nothing but loopback (scripts/loopback-only.sh
@@ -22,6 +23,14 @@ SERIAL = "E2E01"
 CAMERA_ID = "Aravis-Fake-" + SERIAL
 # The emulator's default frames: 512 x 512 Mono8, saved as 8-bit grey.
 WIDTH, HEIGHT, GREY = 512, 512, 1
+RGB = 2
+# Each pixel format the emulator offers, and what its frames are saved as: samples per pixel,
+# bits per sample, photometric interpretation.
+EMULATOR_FORMATS = {
+    "Mono8": (1, 8, GREY), "Mono16": (1, 16, GREY),
+    "BayerGR8": (3, 8, RGB), "BayerRG8": (3, 8, RGB), "BayerGB8": (3, 8, RGB),
+    "BayerBG8": (3, 8, RGB), "RGB8": (3, 8, RGB),
+}
 GVCP_PORT = 3956
 GENICAM = {"CAMERA_SDK_BACKEND": "genicam"}
 # Discovery and the camera's opening take a few seconds.
@@ -132,6 +141,79 @@ class GenicamTest(ServerTestCase):
         client.send(b"Get2")
         self.assertRunsToFatalEnd(server, "fail:Capturage start\n")
         self.assertEqual(client.recv_until_closed(), b"")
+
+    def start_with_features(self, features, **env):
+        return self.start_server(dict(GENICAM, CAMERA_SDK_FEATURES=features, **env))
+
+    def assertOpeningRefused(self, features, refusal):
+        """The camera opens, refuses a setting (one line on stderr), and start-up goes on to
+        its end for a camera that did not open.
+        """
+        server = self.start_with_features(features)
+        self.assertRunsToFatalEnd(server, "width\n", STARTUP_TIMEOUT)
+        self.assertIn("\tCould not open the camera!\n", server.lines)
+        prefix = 'Jai_Factory: CAMERA_SDK_FEATURES: %s refused by %s: ' % (refusal, CAMERA_ID)
+        lines = server.stderr.splitlines()
+        self.assertEqual([line for line in lines if line.startswith("Jai_Factory:")],
+                         [line for line in lines if line.startswith(prefix)], server.stderr)
+        self.assertEqual(len([line for line in lines if line.startswith(prefix)]), 1)
+        return lines
+
+    def test_each_emulator_format_chosen_by_feature_is_saved_as_it_should_be(self):
+        self.start_emulator()
+        for pixel_format, (samples, bits, photometric) in EMULATOR_FORMATS.items():
+            with self.subTest(pixel_format=pixel_format), self.run_alone():
+                server = self.start_with_features(
+                    "PixelFormat=%s; Width=64; Height=48" % pixel_format)
+                server.wait_ready(STARTUP_TIMEOUT)
+                image = self.capture(server, self.connect(server), b"Get1", 1).image
+                self.assertEqual((image.width, image.height, image.samples_per_pixel,
+                                  image.bits_per_sample, image.photometric),
+                                 (64, 48, samples, bits, photometric))
+
+    def test_region_exposure_gain_and_a_boolean_reach_the_camera(self):
+        self.start_emulator()
+        server = self.start_with_features(
+            "Width=256; Height=128; OffsetX=64; OffsetY=32; GainAuto=Off; GainRaw=0; "
+            "ExposureTimeAbs=100000; TestBoolean=true; AcquisitionFrameRate=50")
+        server.wait_ready(STARTUP_TIMEOUT)
+        image = self.capture(server, self.connect(server), b"Get1", 1).image
+        self.assertEqual((image.width, image.height), (256, 128))
+        # The emulator's ramp (x + y + frame) mod 255, scaled by 1 + gain + log10(exposure /
+        # 10 ms): twice as bright at 100 ms. It does not move the ramp with the offsets.
+        frame = image.frame_id % 65536
+        row = [min(255, 2 * ((x + 1 + frame) % 255)) for x in range(256)]
+        self.assertEqual(list(image.pixels[256:512]), row)
+
+    def test_refused_settings_and_the_camera_choice(self):
+        self.start_emulator()
+        with self.subTest("a feature the camera lacks"), self.run_alone():
+            self.assertOpeningRefused("NoSuchFeature=1", '"NoSuchFeature=1"')
+        with self.subTest("a value out of range, after one that was written"), self.run_alone():
+            lines = self.assertOpeningRefused("PixelFormat=Mono16; Width=100000",
+                                              '"Width=100000"')
+            self.assertIn("(already written, and kept by the camera: PixelFormat=Mono16)",
+                          lines[-1])
+        with self.subTest("a value that is no entry"), self.run_alone():
+            self.assertOpeningRefused("PixelFormat=Mono9", '"PixelFormat=Mono9"')
+        with self.subTest("a read-only feature"), self.run_alone():
+            lines = self.assertOpeningRefused("SensorWidth=64", '"SensorWidth=64"')
+            self.assertTrue(lines[-1].endswith(": read-only"), lines[-1])
+        with self.subTest("the emulator chosen by its ID"), self.run_alone():
+            server = self.start_server(dict(GENICAM, CAMERA_SDK_CAMERA=CAMERA_ID))
+            server.wait_ready(STARTUP_TIMEOUT)
+            self.assertIn("\tcamera 0: %s\n" % CAMERA_ID, server.lines)
+            image = self.capture(server, self.connect(server), b"Get1", 1).image
+            # The refused settings above changed nothing but the format written before one.
+            self.assertEqual((image.width, image.height, image.bits_per_sample),
+                             (WIDTH, HEIGHT, 16))
+        with self.subTest("an ID that is not there"), self.run_alone():
+            server = self.start_server(dict(GENICAM, CAMERA_SDK_CAMERA="Aravis-Fake-NONE"))
+            self.assertRunsToFatalEnd(server, "width\n", STARTUP_TIMEOUT)
+            self.assertIn("\tThere is no camera!\n", server.lines)
+            self.assertEqual(server.stderr,
+                             'Jai_Factory: CAMERA_SDK_CAMERA: "Aravis-Fake-NONE" is not among '
+                             'the cameras found: %s\n' % CAMERA_ID)
 
     def test_no_emulator_means_no_camera(self):
         server = self.start_server(GENICAM)
