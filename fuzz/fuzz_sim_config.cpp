@@ -1,4 +1,6 @@
-// Fuzz target: the parser of the SIMCAM_ variables, fed arbitrary values.
+// Fuzz target: the parsers of the SIMCAM_ variables and of the settings of every backend
+// (CAMERA_SDK_CAMERA, CAMERA_SDK_FEATURES), fed arbitrary values.
+#include "camera_settings.h"
 #include "sim_config.h"
 
 #include <cstdint>
@@ -7,9 +9,19 @@
 
 namespace {
 
-const char *const kVariables[] = {"SIMCAM_CAMERAS", "SIMCAM_WIDTH",  "SIMCAM_HEIGHT",
-                                  "SIMCAM_PIXEL_FORMAT", "SIMCAM_FPS", "SIMCAM_FAIL"};
+const char *const kVariables[] = {"SIMCAM_CAMERAS",      "SIMCAM_WIDTH",       "SIMCAM_HEIGHT",
+                                  "SIMCAM_PIXEL_FORMAT", "SIMCAM_FPS",         "SIMCAM_FAIL",
+                                  "CAMERA_SDK_CAMERA",   "CAMERA_SDK_FEATURES"};
+
 const size_t kVariableCount = sizeof kVariables / sizeof kVariables[0];
+
+// The error is one printable line.
+void CheckErrorLine(const std::string &error)
+{
+    for (const char c : error)
+        if (c < 0x20 || c > 0x7e)
+            std::abort();
+}
 
 } // namespace
 
@@ -33,12 +45,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 return set[i] ? values[i].c_str() : nullptr;
         return nullptr;
     };
+    CameraSettings settings;
+    const std::string settingsError = ParseCameraSettings(lookup, &settings);
+    CheckErrorLine(settingsError);
+    for (const FeatureSetting &feature : settings.features)
+        if (feature.name.empty() || feature.name.find(';') != std::string::npos ||
+            feature.value.find(';') != std::string::npos)
+            std::abort();
     const ParsedSimConfig parsed = ParseSimConfig(lookup);
     if (!parsed.ok) {
-        // The error is one printable line.
-        for (const char c : parsed.error)
-            if (c < 0x20 || c > 0x7e)
-                std::abort();
+        CheckErrorLine(parsed.error);
         return 0;
     }
     const SimConfig &config = parsed.config;
