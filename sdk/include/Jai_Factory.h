@@ -72,7 +72,9 @@ J_STATUS_TYPE J_Factory_GetNumOfCameras(FACTORY_HANDLE factory, uint32_t *count)
 J_STATUS_TYPE J_Factory_GetCameraIDByIndex(FACTORY_HANDLE factory, int32_t index, char *cameraId,
                                            uint32_t *size);
 
-/* A camera is open once at a time: a second open fails with J_ST_WRONG_STATE. */
+/* A camera is open once at a time: a second open fails with J_ST_WRONG_STATE. The features
+   of the configuration (CAMERA_SDK_FEATURES) are written as it opens; a refused one fails the
+   call with J_ST_INVALID_PARAMETER, after one line on standard error. */
 J_STATUS_TYPE J_Camera_Open(FACTORY_HANDLE factory, const char *cameraId, CAM_HANDLE *camera);
 J_STATUS_TYPE J_Camera_Close(CAM_HANDLE camera);
 J_STATUS_TYPE J_Camera_GetValueInt64(CAM_HANDLE camera, const char *featureName, int64_t *value);
