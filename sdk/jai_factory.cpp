@@ -10,6 +10,7 @@
 
 #include "camera_backend.h"
 #include "failure_points.h"
+#include "file_remover.h"
 #include "image_buffers.h"
 #include "image_convert.h"
 #include "tiff_writer.h"
@@ -193,6 +194,8 @@ J_STATUS_TYPE J_Factory_Close(FACTORY_HANDLE factory)
         streams.clear();
         cameras.clear();
         backend.reset();
+        // Nothing of the saves is left behind: the replaced files are removed by now.
+        FinishRemovals();
         return J_ST_SUCCESS;
     });
 }

@@ -1,16 +1,15 @@
 // The TIFF header and directory, and the atomic save of an image behind them.
 #include "tiff_writer.h"
 
+#include "file_remover.h"
+#include "own_file_names.h"
 #include "pixel_formats.h"
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <limits>
-#include <random>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -188,30 +187,31 @@ std::FILE *CreateExclusively(const std::filesystem::path &target, const Temporar
     return nullptr;
 }
 
-void Discard(const std::filesystem::path &temporary)
+void Discard(const std::filesystem::path &file)
 {
     std::error_code ignored;
-    std::filesystem::remove(temporary, ignored);
+    std::filesystem::remove(file, ignored);
 }
 
-// Tells this process's temporary names from another's in the same folder.
-uint64_t ProcessToken()
+// Gives the file at target a second, hidden name, so that the rename over target does not
+// free its blocks, which waits for the disk on some file systems; the hidden name is removed
+// afterwards off the saving thread. Empty when target is no regular file (absent, or a symlink,
+// which the rename replaces) or cannot be linked: the rename then frees it as before.
+std::filesystem::path KeepUnderHiddenName(const std::filesystem::path &target)
 {
-    std::random_device device;
-    const uint64_t random = (uint64_t{device()} << 32) ^ device();
-    return random ^
-           static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(target, error)))
+        return {};
+    const std::filesystem::path hidden = OwnFileName(target, OwnFileKind::Replaced);
+    std::filesystem::create_hard_link(target, hidden, error);
+    return error ? std::filesystem::path() : hidden;
 }
 
 } // namespace
 
 std::filesystem::path UniqueTemporaryName(const std::filesystem::path &target)
 {
-    static const uint64_t token = ProcessToken();
-    static std::atomic<uint64_t> serial{0};
-    const std::string name = "." + target.filename().string() + "." + std::to_string(token) + "-" +
-                             std::to_string(serial++) + ".tmp";
-    return target.parent_path() / name;
+    return OwnFileName(target, OwnFileKind::Temporary);
 }
 
 J_STATUS_TYPE SaveTiff(const J_IMAGE_RECORD &image, const char *fileName,
@@ -230,6 +230,7 @@ J_STATUS_TYPE SaveTiff(const J_IMAGE_RECORD &image, const char *fileName,
     if (!EncodeTiffHeader(image, *format, pixelBytes, &header))
         return J_ST_FILE_ERROR;
 
+    RemoveOtherRunsFilesOnce(target.parent_path());
     std::filesystem::path temporary;
     std::FILE *file = CreateExclusively(target, namer, &temporary);
     if (file == nullptr)
@@ -242,11 +243,16 @@ J_STATUS_TYPE SaveTiff(const J_IMAGE_RECORD &image, const char *fileName,
         return J_ST_FILE_ERROR;
     }
     // rename replaces the target itself, a symlink there included, in one step.
+    const std::filesystem::path replaced = KeepUnderHiddenName(target);
     std::error_code error;
     std::filesystem::rename(temporary, target, error);
     if (error) {
         Discard(temporary);
+        if (!replaced.empty())
+            Discard(replaced);
         return J_ST_FILE_ERROR;
     }
+    if (!replaced.empty())
+        RemoveLater(replaced);
     return J_ST_SUCCESS;
 }

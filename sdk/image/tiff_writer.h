@@ -11,13 +11,15 @@
 // is asked again whenever the name it gave already exists.
 using TemporaryNamer = std::function<std::filesystem::path(const std::filesystem::path &target)>;
 
-// The namer of J_Image_SaveFile: ".<file name>.<process token>-<serial>.tmp".
+// The namer of J_Image_SaveFile: OwnFileName(target, OwnFileKind::Temporary).
 std::filesystem::path UniqueTemporaryName(const std::filesystem::path &target);
 
 // Writes image (grey or RGB, 8 or 16 bits) as an uncompressed TIFF to fileName: creates a
 // temporary file exclusively with a name from namer, writes it, then renames it over
-// fileName, which is replaced (a symlink there included, not followed). On failure nothing is
-// left behind and fileName is untouched.
+// fileName, which is replaced (a symlink there included, not followed). A replaced file is
+// removed off the calling thread (file_remover.h), and the first save into a folder removes
+// there the library's leftovers of other runs. On failure nothing is left behind and fileName
+// is untouched.
 J_STATUS_TYPE SaveTiff(const J_IMAGE_RECORD &image, const char *fileName,
                        const TemporaryNamer &namer);
 

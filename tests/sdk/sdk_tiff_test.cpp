@@ -1,6 +1,8 @@
 // TIFF files read back through libtiff, and the atomic save beside the target.
 #include "sdk_test_support.h"
 
+#include "file_remover.h"
+#include "own_file_names.h"
 #include "tiff_writer.h"
 
 #include <tiffio.h>
@@ -106,6 +108,7 @@ TEST(SdkTiff, SavedImagesReadBackSampleForSample)
         const Image image(format, width, height);
         ASSERT_EQ(J_Image_SaveFile(&image.record, (folder / "image.tiff").c_str()), J_ST_SUCCESS);
         ExpectTiffOf(folder / "image.tiff", image);
+        FinishRemovals(); // the replaced file's hidden name goes off the saving thread
         EXPECT_EQ(folder.Entries(), std::vector<std::string>{"image.tiff"});
     }
 }
@@ -149,6 +152,7 @@ TEST(SdkTiff, SaveReplacesAFileOrASymlinkWithoutFollowingIt)
         ExpectTiffOf(folder / name, image);
     }
     EXPECT_EQ(Contents(folder / "victim"), "keep me");
+    FinishRemovals();
     EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"link.tiff", "old.tiff", "victim"}));
 }
 
@@ -177,4 +181,56 @@ TEST(SdkTiff, TemporaryNamesThatExistAreSkippedUntouched)
     ExpectTiffOf(folder / "image.tiff", image);
     EXPECT_EQ(Contents(folder / "victim") + Contents(folder / "taken"), "keep mekeep me too");
     EXPECT_EQ(folder.Entries(), entries);
+}
+
+TEST(SdkTiff, HiddenNamesOfReplacedFilesAreGoneOnceTheFactoryCloses)
+{
+    ScopedConfig config;
+    ScratchFolder folder;
+    FACTORY_HANDLE factory = nullptr;
+    ASSERT_EQ(J_Factory_Open("", &factory), J_ST_SUCCESS);
+    for (uint32_t size = 1; size <= 20; ++size) {
+        const Image image(J_PF_GRAY8, 200 * size, 200);
+        ASSERT_EQ(J_Image_SaveFile(&image.record, (folder / "0001.tiff").c_str()), J_ST_SUCCESS);
+    }
+    ASSERT_EQ(J_Factory_Close(factory), J_ST_SUCCESS);
+    EXPECT_EQ(folder.Entries(), std::vector<std::string>{"0001.tiff"});
+}
+
+TEST(SdkTiff, TheFirstSaveInAFolderRemovesOtherRunsLeftoversAndNothingElse)
+{
+    ScratchFolder folder;
+    const std::string otherRun = "Jai_Factory-0123456789abcdef-";
+    const std::vector<std::string> leftovers = {".0001.tiff." + otherRun + "7.tmp",
+                                                ".0002.tiff." + otherRun + "12.old",
+                                                ".a.tiff." + otherRun + "0.tmp"};
+    const std::vector<std::string> lookalikes = {
+        ".0001.tiff.Jai_Factory-0123456789abcde-7.tmp",  // 15 digits
+        ".0001.tiff.Jai_Factory-0123456789ABCDEF-7.tmp", // not the library's hex
+        ".0001.tiff." + otherRun + ".tmp",               // no serial
+        ".0001.tiff." + otherRun + "7.tmp~",
+        "0001.tiff." + otherRun + "7.tmp", // not hidden
+        "." + otherRun + "7.tmp",          // no file name
+        "victim"};
+    for (const std::string &name : leftovers)
+        std::ofstream(folder / name) << "left";
+    for (const std::string &name : lookalikes)
+        std::ofstream(folder / name) << "keep me";
+    // A leftover name on a symlink: the link goes, what it points to stays.
+    Symlink(folder / "victim", folder / (".0003.tiff." + otherRun + "1.old"));
+    // This run's own names are its files in flight: they are not another run's leftovers.
+    const std::string ownTemporary =
+        OwnFileName(folder / "0001.tiff", OwnFileKind::Temporary).filename().string();
+    std::ofstream(folder / ownTemporary) << "in flight";
+    const Image image(J_PF_GRAY8, 3, 3);
+    for (int save = 0; save < 2; ++save)
+        ASSERT_EQ(J_Image_SaveFile(&image.record, (folder / "0001.tiff").c_str()), J_ST_SUCCESS);
+    FinishRemovals();
+    std::vector<std::string> expected = lookalikes;
+    expected.push_back("0001.tiff");
+    expected.push_back(ownTemporary);
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(folder.Entries(), expected);
+    for (const std::string &name : lookalikes)
+        EXPECT_EQ(Contents(folder / name), "keep me") << name;
 }

@@ -1,0 +1,146 @@
+// The remover's thread, its queue of files and folders, and its end.
+#include "file_remover.h"
+
+#include "own_file_names.h"
+
+#include <condition_variable>
+#include <mutex>
+#include <set>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+namespace {
+
+struct Remover {
+    std::mutex finishing; // one FinishRemovals at a time
+    std::mutex mutex;     // everything below
+    std::condition_variable wake;
+    std::thread thread;
+    bool running = false;
+    bool stopping = false; // FinishRemovals waits for the thread: removals go inline meanwhile
+    std::vector<std::filesystem::path> files;
+    std::vector<std::filesystem::path> folders;
+    std::set<std::filesystem::path> foldersSeen;
+};
+
+// Never destroyed: at process exit the thread may still run and use it.
+Remover &TheRemover()
+{
+    static Remover *const remover = new Remover;
+    return *remover;
+}
+
+void RemoveQuietly(const std::filesystem::path &file)
+{
+    std::error_code ignored;
+    std::filesystem::remove(file, ignored);
+}
+
+void RemoveOtherRunsFiles(const std::filesystem::path &folder)
+{
+    std::error_code error;
+    for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end;
+         entry.increment(error)) {
+        if (IsOtherRunsOwnFile(entry->path().filename().string()))
+            RemoveQuietly(entry->path());
+    }
+}
+
+// Takes one job at a time, without the lock while it removes; ends once stopping and idle.
+void RunRemovals(Remover *remover)
+{
+    std::unique_lock<std::mutex> lock(remover->mutex);
+    for (;;) {
+        remover->wake.wait(lock, [remover] {
+            return remover->stopping || !remover->files.empty() || !remover->folders.empty();
+        });
+        if (!remover->folders.empty()) {
+            const std::filesystem::path folder = std::move(remover->folders.back());
+            remover->folders.pop_back();
+            lock.unlock();
+            RemoveOtherRunsFiles(folder);
+            lock.lock();
+        } else if (!remover->files.empty()) {
+            const std::filesystem::path file = std::move(remover->files.back());
+            remover->files.pop_back();
+            lock.unlock();
+            RemoveQuietly(file);
+            lock.lock();
+        } else {
+            return;
+        }
+    }
+}
+
+// Under the lock: true when the thread runs and takes jobs, starting it when needed.
+bool AcceptsJobs(Remover *remover)
+{
+    if (remover->stopping)
+        return false;
+    if (remover->running)
+        return true;
+    try {
+        remover->thread = std::thread(RunRemovals, remover);
+    } catch (const std::system_error &) {
+        return false; // no thread: the caller removes inline
+    }
+    remover->running = true;
+    return true;
+}
+
+} // namespace
+
+void RemoveLater(const std::filesystem::path &file)
+{
+    Remover &remover = TheRemover();
+    {
+        std::lock_guard<std::mutex> lock(remover.mutex);
+        if (remover.files.size() < kPendingRemovals && AcceptsJobs(&remover)) {
+            remover.files.push_back(file);
+            remover.wake.notify_one();
+            return;
+        }
+    }
+    RemoveQuietly(file);
+}
+
+void RemoveOtherRunsFilesOnce(const std::filesystem::path &folder)
+{
+    std::error_code error;
+    std::filesystem::path absolute =
+        std::filesystem::absolute(folder.empty() ? "." : folder, error);
+    if (error)
+        absolute = folder;
+    Remover &remover = TheRemover();
+    {
+        std::lock_guard<std::mutex> lock(remover.mutex);
+        if (!remover.foldersSeen.insert(absolute).second)
+            return;
+        if (AcceptsJobs(&remover)) {
+            remover.folders.push_back(absolute);
+            remover.wake.notify_one();
+            return;
+        }
+    }
+    RemoveOtherRunsFiles(absolute);
+}
+
+void FinishRemovals()
+{
+    Remover &remover = TheRemover();
+    std::lock_guard<std::mutex> finishing(remover.finishing);
+    std::thread thread;
+    {
+        std::lock_guard<std::mutex> lock(remover.mutex);
+        if (!remover.running)
+            return;
+        remover.stopping = true;
+        thread = std::move(remover.thread);
+    }
+    remover.wake.notify_one();
+    thread.join();
+    std::lock_guard<std::mutex> lock(remover.mutex);
+    remover.running = false;
+    remover.stopping = false;
+}
