@@ -16,6 +16,12 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+uint64_t TimestampUs(Clock::time_point time)
+{
+    return static_cast<uint64_t>(
+        std::chrono::duration_cast<std::chrono::microseconds>(time.time_since_epoch()).count());
+}
+
 class SimStream : public BackendStream {
   public:
     SimStream(const SimConfig &config, uint32_t width, uint32_t height, uint32_t frameBytes,
@@ -39,6 +45,7 @@ class SimStream : public BackendStream {
     // Touched by the frame thread only. Words, so that 16-bit samples are aligned.
     std::vector<uint16_t> pixels_;
     uint64_t lastFrameId_ = 0;
+    J_IMAGE_RECORD aheadFrame_{}; // the frame in pixels_, rendered ahead; id 0 before the first
     // Shared between the frame thread and the callers, under mutex_.
     std::mutex mutex_;
     std::condition_variable wake_;
@@ -102,28 +109,33 @@ void SimStream::RunFrames()
 {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
+        // The next frame is rendered ahead, as a camera's frame is complete when it is handed
+        // over: its id is known, since a frame that is dropped does not use its id up.
+        if (aheadFrame_.frameId != lastFrameId_ + 1) {
+            // No lock while rendering: only this thread touches the pixels.
+            lock.unlock();
+            aheadFrame_ = RenderFrame(lastFrameId_ + 1, Clock::now());
+            lock.lock();
+            continue;
+        }
         wake_.wait(lock, [this] { return cancelled_ || acquiring_; });
         if (cancelled_)
             return;
         const uint64_t epoch = acquisitionEpoch_;
         const Clock::time_point due = nextFrameDue_;
         const auto planChanged = [this, epoch] { return cancelled_ || acquisitionEpoch_ != epoch; };
+        // Stopped, restarted or closed meanwhile: the frame waits for the next plan. Past this
+        // the frame counts as started, so a stop from now on lets it through.
         if (wake_.wait_until(lock, due, planChanged))
             continue;
-        // No lock while rendering: only this thread touches the pixels.
-        lock.unlock();
-        const Clock::time_point renderedAt = Clock::now();
-        J_IMAGE_RECORD frame = RenderFrame(lastFrameId_ + 1, renderedAt);
-        lock.lock();
-        // Stopped, restarted or closed meanwhile: the frame is dropped. Past this check the
-        // frame counts as started, so a stop from now on lets it through.
-        if (planChanged())
-            continue;
+        const Clock::time_point deliveredAt = Clock::now();
+        J_IMAGE_RECORD frame = aheadFrame_;
+        frame.timestampUs = TimestampUs(deliveredAt);
         lastFrameId_ = frame.frameId;
-        // A frame rendered after its successor fell due puts that successor one period after
+        // A frame delivered after its successor fell due puts that successor one period after
         // itself, so that late frames do not follow each other at once to catch up.
         const Clock::time_point following = due + period_;
-        nextFrameDue_ = following > renderedAt ? following : renderedAt + period_;
+        nextFrameDue_ = following > deliveredAt ? following : deliveredAt + period_;
         // No lock during the callback: it may call the library, Stop included.
         lock.unlock();
         DeliverFrame(sink_, &frame);
@@ -144,9 +156,7 @@ J_IMAGE_RECORD SimStream::RenderFrame(uint64_t frameId, Clock::time_point render
     frame.imageSize = frameBytes_;
     frame.buffer = reinterpret_cast<uint8_t *>(pixels_.data());
     frame.frameId = frameId;
-    frame.timestampUs = static_cast<uint64_t>(
-        std::chrono::duration_cast<std::chrono::microseconds>(renderedAt.time_since_epoch())
-            .count());
+    frame.timestampUs = TimestampUs(renderedAt);
     return frame;
 }
 
