@@ -16,6 +16,24 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// A timed wait wakes up to a few tenths of a millisecond late; the last stretch before a
+// frame falls due is waited in a loop that yields the processor instead.
+const auto kYieldingWait = std::chrono::microseconds(500);
+
+// Yields with lock released until time; false as soon as stop is true (checked under lock).
+template <typename Stop>
+bool YieldUntil(Clock::time_point time, std::unique_lock<std::mutex> *lock, const Stop &stop)
+{
+    while (!stop()) {
+        if (Clock::now() >= time)
+            return true;
+        lock->unlock();
+        std::this_thread::yield();
+        lock->lock();
+    }
+    return false;
+}
+
 uint64_t TimestampUs(Clock::time_point time)
 {
     return static_cast<uint64_t>(
@@ -126,7 +144,8 @@ void SimStream::RunFrames()
         const auto planChanged = [this, epoch] { return cancelled_ || acquisitionEpoch_ != epoch; };
         // Stopped, restarted or closed meanwhile: the frame waits for the next plan. Past this
         // the frame counts as started, so a stop from now on lets it through.
-        if (wake_.wait_until(lock, due, planChanged))
+        if (wake_.wait_until(lock, due - kYieldingWait, planChanged) ||
+            !YieldUntil(due, &lock, planChanged))
             continue;
         const Clock::time_point deliveredAt = Clock::now();
         J_IMAGE_RECORD frame = aheadFrame_;
