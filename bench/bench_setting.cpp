@@ -65,7 +65,8 @@ bool ParseBenchSetting(const std::string &text, BenchSetting *setting, std::stri
 
 std::vector<std::string> DefaultBenchSettings()
 {
-    return {"640x480:Mono8:200", "1280x1024:BayerRG8:100", "2448x2048:BayerRG8:30"};
+    return {"640x480:Mono8:200", "1280x1024:BayerRG8:100", "2448x2048:BayerRG8:30",
+            "4096x3000:BayerRG16:10"};
 }
 
 void MakeRawFrame(const SimConfig &config, uint64_t frameId, RawFrame *frame)

@@ -21,7 +21,7 @@ struct BenchSetting {
 // parser. False with *error set when the text or a value is not usable.
 bool ParseBenchSetting(const std::string &text, BenchSetting *setting, std::string *error);
 
-// The three settings of the latency goals.
+// The four settings of the latency goals.
 std::vector<std::string> DefaultBenchSettings();
 
 // A raw frame as the simulated camera delivers it; the record points into samples.

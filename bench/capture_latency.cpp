@@ -30,10 +30,13 @@ struct Options {
     int captures = kDefaultCaptures;
     std::vector<std::string> settings;
     std::string server;
+    bool tmpfs = false;  // the server's folder and the floor's saves on /dev/shm
+    std::string samples; // every capture's reply time, for bench/plot_latency.py
 };
 
 struct SettingResult {
     LatencySummary replies;
+    std::vector<double> roundTrips;
     double periodMs;
     double saveMs;
     double floorMs;
@@ -49,10 +52,12 @@ struct SettingResult {
 
 const char kUsage[] =
     "Usage: capture_latency [--captures N] [--setting WIDTHxHEIGHT:FORMAT:FPS]... "
-    "[--server PATH]\n"
-    "Starts the capture server with the simulated camera at each setting (default: the three\n"
+    "[--server PATH] [--tmpfs] [--samples FILE]\n"
+    "Starts the capture server with the simulated camera at each setting (default: the four\n"
     "of the goals), runs N captures (default 200) alternating Get1 and Get2, and prints the\n"
-    "time from command sent to reply received beside its floor.\n";
+    "time from command sent to reply received beside its floor. --tmpfs runs the server's\n"
+    "folder (and the floor's saves) on the tmpfs /dev/shm; --samples writes every reply time\n"
+    "with its setting's floors to FILE (CSV), for bench/plot_latency.py.\n";
 
 bool ParseOptions(int argc, char **argv, Options *options)
 {
@@ -68,6 +73,10 @@ bool ParseOptions(int argc, char **argv, Options *options)
             options->settings.push_back(argv[++index]);
         } else if (std::strcmp(argv[index], "--server") == 0 && hasValue) {
             options->server = argv[++index];
+        } else if (std::strcmp(argv[index], "--tmpfs") == 0) {
+            options->tmpfs = true;
+        } else if (std::strcmp(argv[index], "--samples") == 0 && hasValue) {
+            options->samples = argv[++index];
         } else {
             return false;
         }
@@ -155,14 +164,14 @@ bool Capture(const ServerConnection &connection, const BenchServer &server, int 
     const double sentMs = MonotonicMs(std::chrono::steady_clock::now());
     const CommandResult result = SendCommand(connection, command, kReplyTimeoutMs);
     if (result.outcome != ReplyOutcome::Done) {
-        *error = std::string("capture ") + std::to_string(index + 1) + " (" +
-                 CommandWord(command) + ") got no \"Done\\n\" reply";
+        *error = std::string("capture ") + std::to_string(index + 1) + " (" + CommandWord(command) +
+                 ") got no \"Done\\n\" reply";
         return false;
     }
     times->roundTripMs = result.roundTripMs;
     uint64_t frameUs = 0;
-    times->stamped = ReadFrameTimestampUs(
-        server.folder + (slotOne ? "/0001.tiff" : "/0002.tiff"), &frameUs);
+    times->stamped =
+        ReadFrameTimestampUs(server.folder + (slotOne ? "/0001.tiff" : "/0002.tiff"), &frameUs);
     const double frameMs = static_cast<double>(frameUs) / 1000.0;
     times->frameAfterCommandMs = frameMs - sentMs;
     times->replyAfterFrameMs = sentMs + result.roundTripMs - frameMs;
@@ -228,6 +237,7 @@ bool MeasureSetting(const BenchSetting &setting, const Options &options, Setting
         return false;
     }
     result->replies = SummarizeLatencies(series.roundTrips);
+    result->roundTrips = series.roundTrips;
     result->stamped = series.stamped;
     result->frameAfterCommand = SummarizeLatencies(series.framesAfterCommand);
     result->replyAfterFrame = SummarizeLatencies(series.repliesAfterFrame);
@@ -274,11 +284,27 @@ void PrintTable(const std::vector<BenchSetting> &settings,
         const double overlappedMs = results[index].overlappedFloorMs;
         std::printf("| %s | %zu | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %+.2f | %+.2f | %.2f "
                     "| %+.2f | %+.2f |\n",
-                    settings[index].label.c_str(), replies.count, replies.minimum,
-                    replies.median, replies.p95, replies.p99, replies.maximum, floorMs,
-                    replies.median - floorMs, replies.p95 - floorMs, overlappedMs,
-                    replies.median - overlappedMs, replies.p95 - overlappedMs);
+                    settings[index].label.c_str(), replies.count, replies.minimum, replies.median,
+                    replies.p95, replies.p99, replies.maximum, floorMs, replies.median - floorMs,
+                    replies.p95 - floorMs, overlappedMs, replies.median - overlappedMs,
+                    replies.p95 - overlappedMs);
     }
+}
+
+// One line a capture: setting, floor, overlapped floor, reply time (ms).
+bool WriteSamples(const std::string &path, const std::vector<BenchSetting> &settings,
+                  const std::vector<SettingResult> &results)
+{
+    std::FILE *file = std::fopen(path.c_str(), "w");
+    if (file == nullptr)
+        return false;
+    std::fprintf(file, "setting,floor_ms,overlapped_floor_ms,reply_ms\n");
+    for (size_t index = 0; index < results.size(); ++index) {
+        for (const double replyMs : results[index].roundTrips)
+            std::fprintf(file, "%s,%.3f,%.3f,%.3f\n", settings[index].label.c_str(),
+                         results[index].floorMs, results[index].overlappedFloorMs, replyMs);
+    }
+    return std::fclose(file) == 0;
 }
 
 } // namespace
@@ -301,22 +327,31 @@ int main(int argc, char **argv)
         }
         settings.push_back(setting);
     }
+    if (options.tmpfs && !UseTmpfsForTemporaryFolders()) {
+        std::fprintf(stderr, "capture_latency: --tmpfs: /dev/shm is not a tmpfs here\n");
+        return 1;
+    }
     std::printf("capture_latency: %d captures a setting after %d to warm up; times in ms from "
-                "command sent to reply received; load average %s\n",
-                options.captures, kWarmUpCaptures, LoadAverage().c_str());
+                "command sent to reply received; folders on %s; load average %s\n",
+                options.captures, kWarmUpCaptures,
+                options.tmpfs ? "tmpfs" : "the temporary folder's file system",
+                LoadAverage().c_str());
     std::vector<SettingResult> results;
     for (const BenchSetting &setting : settings) {
         SettingResult result{};
         std::string error;
         if (!MeasureSetting(setting, options, &result, &error)) {
-            std::fprintf(stderr, "capture_latency: %s: %s\n", setting.label.c_str(),
-                         error.c_str());
+            std::fprintf(stderr, "capture_latency: %s: %s\n", setting.label.c_str(), error.c_str());
             return 1;
         }
         PrintSetting(setting, result);
         results.push_back(result);
     }
     PrintTable(settings, results);
+    if (!options.samples.empty() && !WriteSamples(options.samples, settings, results)) {
+        std::fprintf(stderr, "capture_latency: cannot write %s\n", options.samples.c_str());
+        return 1;
+    }
     std::printf("load average at the end: %s\n", LoadAverage().c_str());
     return 0;
 }

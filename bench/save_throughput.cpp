@@ -21,11 +21,25 @@ namespace {
 const char *const kFormats[] = {"Mono8", "Mono16", "BayerRG8", "BayerRG16"};
 const uint32_t kUnitGain = 4096;
 
-// One pixel format's raw frame and its converted image, and the files they are saved to.
+const char *const kDefaultSizes[] = {"1280x1024", "2448x2048"};
+
+// A folder on one of the file systems compared.
+struct FileSystem {
+    std::string name; // "disk" (the system's temporary folder) or "tmpfs"
+    std::string folder;
+};
+
+// One pixel format's raw frame and its converted image at one size.
 struct FormatCase {
     std::string format;
+    std::string size;
     RawFrame raw;
     J_IMAGE_RECORD converted{};
+};
+
+// The files a format case is saved to on one file system.
+struct SaveCase {
+    FormatCase *image;
     std::string tiffFile;
     std::string plainFile;
     std::string plainTemporary;
@@ -48,42 +62,41 @@ void Convert(benchmark::State &state, FormatCase *formatCase)
     CountBytes(state, formatCase->converted.imageSize);
 }
 
-void Save(benchmark::State &state, FormatCase *formatCase)
+void Save(benchmark::State &state, SaveCase *saveCase)
 {
     for (auto _ : state) {
-        if (J_Image_SaveFile(&formatCase->converted, formatCase->tiffFile.c_str()) !=
+        if (J_Image_SaveFile(&saveCase->image->converted, saveCase->tiffFile.c_str()) !=
             J_ST_SUCCESS) {
             state.SkipWithError("J_Image_SaveFile failed");
             return;
         }
     }
-    CountBytes(state, formatCase->converted.imageSize);
+    CountBytes(state, saveCase->image->converted.imageSize);
 }
 
 // What the server does with each frame: J_Image_Malloc, FromRawToImage, SaveFile, Free.
-void ConvertAndSave(benchmark::State &state, FormatCase *formatCase)
+void ConvertAndSave(benchmark::State &state, SaveCase *saveCase)
 {
     for (auto _ : state) {
-        if (!SaveFrame(&formatCase->raw.record, formatCase->tiffFile.c_str())) {
+        if (!SaveFrame(&saveCase->image->raw.record, saveCase->tiffFile.c_str())) {
             state.SkipWithError("SaveFrame failed");
             return;
         }
     }
-    CountBytes(state, formatCase->converted.imageSize);
+    CountBytes(state, saveCase->image->converted.imageSize);
 }
 
 // The converted bytes written to a new file that is then renamed over the last one.
-void PlainWriteRename(benchmark::State &state, FormatCase *formatCase)
+void PlainWriteRename(benchmark::State &state, SaveCase *saveCase)
 {
-    const J_IMAGE_RECORD &image = formatCase->converted;
+    const J_IMAGE_RECORD &image = saveCase->image->converted;
     for (auto _ : state) {
-        std::FILE *file = std::fopen(formatCase->plainTemporary.c_str(), "wb");
-        const bool written =
-            file != nullptr && std::fwrite(image.buffer, 1, image.imageSize, file) ==
-                                   image.imageSize;
+        std::FILE *file = std::fopen(saveCase->plainTemporary.c_str(), "wb");
+        const bool written = file != nullptr &&
+                             std::fwrite(image.buffer, 1, image.imageSize, file) == image.imageSize;
         const bool closed = file != nullptr && std::fclose(file) == 0;
         if (!written || !closed ||
-            std::rename(formatCase->plainTemporary.c_str(), formatCase->plainFile.c_str()) != 0) {
+            std::rename(saveCase->plainTemporary.c_str(), saveCase->plainFile.c_str()) != 0) {
             state.SkipWithError("plain write failed");
             return;
         }
@@ -135,32 +148,36 @@ std::string Ratio(double timeMs, double plainMs)
     return text;
 }
 
-void PrintRatios(const RatioReporter &reporter, const std::string &size)
+void PrintRatios(const RatioReporter &reporter, const std::string &size,
+                 const std::string &fileSystem)
 {
-    std::printf("\nTimes as multiples of the plain write and rename of the converted bytes, %s:\n"
+    std::printf("\nTimes as multiples of the plain write and rename of the converted bytes, %s "
+                "on %s:\n"
                 "| format | plain write (ms) | convert | save | convert and save |\n"
                 "|---|---|---|---|---|\n",
-                size.c_str());
+                size.c_str(), fileSystem.c_str());
     for (const char *format : kFormats) {
-        const std::string suffix = std::string("/") + format;
-        const double plainMs = reporter.TimeMs("PlainWriteRename" + suffix);
+        const std::string image = std::string("/") + format + "/" + size;
+        const std::string onFileSystem = image + "/" + fileSystem;
+        const double plainMs = reporter.TimeMs("PlainWriteRename" + onFileSystem);
         if (plainMs < 0)
             continue;
         std::printf("| %s | %.3f | %s | %s | %s |\n", format, plainMs,
-                    Ratio(reporter.TimeMs("Convert" + suffix), plainMs).c_str(),
-                    Ratio(reporter.TimeMs("Save" + suffix), plainMs).c_str(),
-                    Ratio(reporter.TimeMs("ConvertAndSave" + suffix), plainMs).c_str());
+                    Ratio(reporter.TimeMs("Convert" + image), plainMs).c_str(),
+                    Ratio(reporter.TimeMs("Save" + onFileSystem), plainMs).c_str(),
+                    Ratio(reporter.TimeMs("ConvertAndSave" + onFileSystem), plainMs).c_str());
     }
 }
 
 // Sets up formatCase for format at size; false with *error on failure.
-bool PrepareCase(const std::string &format, const std::string &size, const std::string &folder,
-                 FormatCase *formatCase, std::string *error)
+bool PrepareCase(const std::string &format, const std::string &size, FormatCase *formatCase,
+                 std::string *error)
 {
     BenchSetting setting;
     if (!ParseBenchSetting(size + ":" + format + ":30", &setting, error))
         return false;
     formatCase->format = format;
+    formatCase->size = size;
     MakeRawFrame(setting.config, 1, &formatCase->raw);
     if (J_Image_Malloc(&formatCase->raw.record, &formatCase->converted) != J_ST_SUCCESS ||
         J_Image_FromRawToImage(&formatCase->raw.record, &formatCase->converted, kUnitGain,
@@ -168,64 +185,114 @@ bool PrepareCase(const std::string &format, const std::string &size, const std::
         *error = "the library cannot convert " + format + " at " + size;
         return false;
     }
-    formatCase->tiffFile = folder + "/" + format + ".tiff";
-    formatCase->plainFile = folder + "/" + format + ".raw";
-    formatCase->plainTemporary = folder + "/." + format + ".raw.tmp";
     return true;
 }
 
-void Register(FormatCase *formatCase)
+std::string CaseName(const FormatCase &formatCase)
 {
-    const std::string suffix = "/" + formatCase->format;
-    benchmark::RegisterBenchmark(("Convert" + suffix).c_str(), Convert, formatCase)
+    return "/" + formatCase.format + "/" + formatCase.size;
+}
+
+SaveCase MakeSaveCase(FormatCase *formatCase, const FileSystem &fileSystem)
+{
+    const std::string stem = formatCase->format + "-" + formatCase->size;
+    return SaveCase{formatCase, fileSystem.folder + "/" + stem + ".tiff",
+                    fileSystem.folder + "/" + stem + ".raw",
+                    fileSystem.folder + "/." + stem + ".raw.tmp"};
+}
+
+void RegisterSaves(SaveCase *saveCase, const FileSystem &fileSystem)
+{
+    const std::string suffix = CaseName(*saveCase->image) + "/" + fileSystem.name;
+    benchmark::RegisterBenchmark(("Save" + suffix).c_str(), Save, saveCase)
         ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark(("Save" + suffix).c_str(), Save, formatCase)
+    benchmark::RegisterBenchmark(("ConvertAndSave" + suffix).c_str(), ConvertAndSave, saveCase)
         ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark(("ConvertAndSave" + suffix).c_str(), ConvertAndSave,
-                                 formatCase)
-        ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark(("PlainWriteRename" + suffix).c_str(), PlainWriteRename,
-                                 formatCase)
+    benchmark::RegisterBenchmark(("PlainWriteRename" + suffix).c_str(), PlainWriteRename, saveCase)
         ->Unit(benchmark::kMillisecond);
 }
+
+const char kUsage[] =
+    "Usage: save_throughput [--size WIDTHxHEIGHT]... [--disk-only | --tmpfs-only] "
+    "[benchmark flags]\n"
+    "Default: 1280x1024 and 2448x2048, each on the system's temporary folder (\"disk\") and on\n"
+    "the tmpfs /dev/shm.\n";
 
 } // namespace
 
 int main(int argc, char **argv)
 {
     benchmark::Initialize(&argc, argv);
-    std::string size = "1280x1024";
+    std::vector<std::string> sizes;
+    bool disk = true;
+    bool tmpfs = true;
     for (int index = 1; index < argc; ++index) {
         if (std::strcmp(argv[index], "--size") == 0 && index + 1 < argc) {
-            size = argv[++index];
-            continue;
+            sizes.push_back(argv[++index]);
+        } else if (std::strcmp(argv[index], "--disk-only") == 0) {
+            tmpfs = false;
+        } else if (std::strcmp(argv[index], "--tmpfs-only") == 0) {
+            disk = false;
+        } else {
+            std::fputs(kUsage, stderr);
+            return 2;
         }
-        std::fprintf(stderr, "Usage: save_throughput [--size WIDTHxHEIGHT] [benchmark flags]\n");
-        return 2;
     }
-    const std::string folder = MakeTemporaryFolder("capture-bench-throughput-");
-    if (folder.empty()) {
-        std::fprintf(stderr, "save_throughput: cannot make a temporary folder\n");
+    if (sizes.empty())
+        sizes.assign(std::begin(kDefaultSizes), std::end(kDefaultSizes));
+    if (tmpfs && !IsTmpfs(kTmpfsFolder)) {
+        std::fprintf(stderr, "save_throughput: %s is not a tmpfs here\n", kTmpfsFolder);
         return 1;
     }
+    std::vector<FileSystem> fileSystems;
+    if (disk)
+        fileSystems.push_back({"disk", MakeTemporaryFolder("capture-bench-throughput-")});
+    if (tmpfs)
+        fileSystems.push_back({"tmpfs", MakeFolderIn(kTmpfsFolder, "capture-bench-throughput-")});
     std::error_code ignored;
-    std::vector<std::unique_ptr<FormatCase>> cases;
-    std::string error;
-    for (const char *format : kFormats) {
-        cases.push_back(std::make_unique<FormatCase>());
-        if (!PrepareCase(format, size, folder, cases.back().get(), &error)) {
-            std::fprintf(stderr, "save_throughput: %s\n", error.c_str());
-            std::filesystem::remove_all(folder, ignored);
+    const auto removeFolders = [&fileSystems, &ignored] {
+        for (const FileSystem &fileSystem : fileSystems)
+            if (!fileSystem.folder.empty())
+                std::filesystem::remove_all(fileSystem.folder, ignored);
+    };
+    for (const FileSystem &fileSystem : fileSystems) {
+        if (fileSystem.folder.empty()) {
+            std::fprintf(stderr, "save_throughput: cannot make a folder on %s\n",
+                         fileSystem.name.c_str());
+            removeFolders();
             return 1;
         }
-        Register(cases.back().get());
+    }
+    std::vector<std::unique_ptr<FormatCase>> cases;
+    std::vector<std::unique_ptr<SaveCase>> saveCases;
+    std::string error;
+    for (const std::string &size : sizes) {
+        for (const char *format : kFormats) {
+            cases.push_back(std::make_unique<FormatCase>());
+            FormatCase *formatCase = cases.back().get();
+            if (!PrepareCase(format, size, formatCase, &error)) {
+                std::fprintf(stderr, "save_throughput: %s\n", error.c_str());
+                removeFolders();
+                return 1;
+            }
+            benchmark::RegisterBenchmark(("Convert" + CaseName(*formatCase)).c_str(), Convert,
+                                         formatCase)
+                ->Unit(benchmark::kMillisecond);
+            for (const FileSystem &fileSystem : fileSystems) {
+                saveCases.push_back(
+                    std::make_unique<SaveCase>(MakeSaveCase(formatCase, fileSystem)));
+                RegisterSaves(saveCases.back().get(), fileSystem);
+            }
+        }
     }
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    PrintRatios(reporter, size);
+    for (const std::string &size : sizes)
+        for (const FileSystem &fileSystem : fileSystems)
+            PrintRatios(reporter, size, fileSystem.name);
     for (const auto &formatCase : cases)
         J_Image_Free(&formatCase->converted);
-    std::filesystem::remove_all(folder, ignored);
+    removeFolders();
     benchmark::Shutdown();
     return 0;
 }

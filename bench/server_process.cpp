@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -101,13 +102,30 @@ std::string ServerBesideThisProgram()
     return (self.parent_path() / "capture-server").string();
 }
 
+bool IsTmpfs(const char *folder)
+{
+    const long kTmpfsMagic = 0x01021994;
+    struct statfs info {};
+    return statfs(folder, &info) == 0 && static_cast<long>(info.f_type) == kTmpfsMagic;
+}
+
+bool UseTmpfsForTemporaryFolders()
+{
+    return IsTmpfs(kTmpfsFolder) && setenv("TMPDIR", kTmpfsFolder, 1) == 0;
+}
+
 std::string MakeTemporaryFolder(const char *prefix)
 {
     std::error_code error;
     const std::filesystem::path base = std::filesystem::temp_directory_path(error);
     if (error)
         return "";
-    std::string pattern = (base / (std::string(prefix) + "XXXXXX")).string();
+    return MakeFolderIn(base.string(), prefix);
+}
+
+std::string MakeFolderIn(const std::string &base, const char *prefix)
+{
+    std::string pattern = (std::filesystem::path(base) / (std::string(prefix) + "XXXXXX")).string();
     if (mkdtemp(&pattern[0]) == nullptr)
         return "";
     return pattern;

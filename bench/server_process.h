@@ -45,7 +45,20 @@ long ResidentKiB(pid_t pid);
 // Processor time used so far by all threads of process pid, in seconds; -1 when unknown.
 double ProcessorSeconds(pid_t pid);
 
+// The tmpfs that benchmarks compare against the disk.
+const char kTmpfsFolder[] = "/dev/shm";
+
+// True when folder is on a tmpfs.
+bool IsTmpfs(const char *folder);
+
+// Makes MakeTemporaryFolder use the tmpfs /dev/shm (through TMPDIR, which the server's own
+// environment then carries too); false when /dev/shm is not a tmpfs.
+bool UseTmpfsForTemporaryFolders();
+
 // A new empty folder in the system's temporary folder; empty on failure.
 std::string MakeTemporaryFolder(const char *prefix);
+
+// A new empty folder in base; empty on failure.
+std::string MakeFolderIn(const std::string &base, const char *prefix);
 
 #endif
