@@ -1,6 +1,7 @@
 """Bad input against the real server: random and NUL bytes, floods, tiny sends, resets,
-half-closes, waiting clients and symlinks in place of the files. After each case the server
-still answers Get1 with Done and a complete file, or has ended as the protocol says.
+half-closes, waiting clients, symlinks in place of the files, another run's leftovers. After
+each case the server still answers Get1 with Done and a complete file, or has ended as the
+protocol says.
 """
 
 import os
@@ -194,6 +195,28 @@ class SymlinkTest(BadInputTestCase):
             self.assertEqual(data.read(), b"keep")
         self.assertFalse(os.path.exists(dangling))
         self.assertEqual(sorted(os.listdir(self.workdir)), ["0001.tiff", "0002.tiff", "outside"])
+
+
+class LeftoverTest(BadInputTestCase):
+    def test_a_killed_runs_leftovers_go_and_a_normal_end_leaves_only_the_images(self):
+        # The names of a save's temporary file and of a replaced file's hidden second name,
+        # as another run of the library leaves them when it is killed between the steps.
+        leftovers = [".0001.tiff.Jai_Factory-0123456789abcdef-3.tmp",
+                     ".0002.tiff.Jai_Factory-0123456789abcdef-4.old"]
+        kept = ["notes.txt", ".0001.tiff.tmp", ".0002.tiff.Jai_Factory-0123456789abcdef-4.old~"]
+        for name in leftovers + kept:
+            with open(self.path(name), "wb") as data:
+                data.write(b"keep")
+        server, client = self.ready_client(SMALL)
+        for _ in range(3):
+            self.capture(server, client, b"Get1", 1)
+            self.capture(server, client, b"Get2", 2)
+        self.assertEndsCleanly(server, client)
+        self.assertEqual(sorted(os.listdir(self.workdir)),
+                         sorted(["0001.tiff", "0002.tiff"] + kept))
+        for name in kept:
+            with open(self.path(name), "rb") as data:
+                self.assertEqual(data.read(), b"keep", name)
 
 
 if __name__ == "__main__":
