@@ -43,7 +43,7 @@ builds=$!
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer: unit and end-to-end tests"
 ASAN_OPTIONS="log_path=$logs/asan:detect_leaks=1:strict_string_checks=1" \
 UBSAN_OPTIONS="log_path=$logs/asan-ub:halt_on_error=1:print_stacktrace=1" \
-    ctest --test-dir build-asan --output-on-failure -E e2e_endpoint
+    ctest --test-dir build-asan --output-on-failure -E e2e_endpoint -LE scripting
 # The descriptor-limit cases count the plain binary's descriptors; the sanitizer runtime
 # holds more, so only the other endpoint cases run here.
 (cd tests/e2e && CAPTURE_SERVER_BINARY="$root/build-asan/bin/capture-server" \
@@ -54,7 +54,7 @@ wait "$builds" || { cat "$logs/builds.txt"; exit 1; }
 
 echo "== ThreadSanitizer: unit and end-to-end tests (e2e_high_rate runs at 2000 frames/s)"
 TSAN_OPTIONS="log_path=$logs/tsan:halt_on_error=1:second_deadlock_stack=1" \
-    ctest --test-dir build-tsan --output-on-failure -E e2e_endpoint
+    ctest --test-dir build-tsan --output-on-failure -E e2e_endpoint -LE scripting
 (cd tests/e2e && CAPTURE_SERVER_BINARY="$root/build-tsan/bin/capture-server" \
     TSAN_OPTIONS="log_path=$logs/tsan:halt_on_error=1" \
     timeout 300 python3 -B -m unittest test_endpoint.EndpointTest)

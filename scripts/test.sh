@@ -2,7 +2,10 @@
 # Installs what is missing, builds, and runs every test.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-"$root/scripts/install-deps.sh"
+# The scripting clients' tests: the Python package in a virtual environment that sees
+# Debian's packages, and capture_get.m under Octave.
+"$root/scripts/install-deps.sh" python3-pip python3-setuptools python3-wheel python3-numpy \
+    python3-tifffile python3-pytest octave octave-instrument-control
 warnings=OFF
 [ "${CI:-}" = "true" ] && warnings=ON
 "$root/scripts/build.sh" -DBUILD_TESTING=ON -DCAPTURE_WARNINGS_AS_ERRORS=$warnings

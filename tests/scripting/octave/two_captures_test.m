@@ -1,0 +1,12 @@
+function two_captures_test(width, height)
+% Two captures through capture_get from a server with the default colour format: images of
+% the camera's size, uint8 RGB, and the second one a later frame.
+pkg load instrument-control
+client = tcpclient('127.0.0.1', 55555, 'Timeout', 10);
+[first, first_info] = capture_get(client, 1);
+[second, second_info] = capture_get(client, 2);
+write(client, uint8('End'));
+assert(isequal(size(first), [height, width, 3]) && isa(first, 'uint8'));
+assert(isequal(size(second), [height, width, 3]) && isa(second, 'uint8'));
+assert(second_info.frame_id > first_info.frame_id);
+end
