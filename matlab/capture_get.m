@@ -66,9 +66,10 @@ if isfield(meta, 'ImageDescription') && ~isempty(meta.ImageDescription)
 elseif isfield(meta, 'Comment')
     text = meta.Comment;
 end
-values = sscanf(char(text), 'frame_id=%d timestamp_us=%d');
+% As text: sscanf's %d would stop at the largest 32-bit integer.
+values = regexp(char(text), 'frame_id=(\d+) timestamp_us=(\d+)', 'tokens', 'once');
 if numel(values) ~= 2
     error('capture_get:file', 'capture_get: %s carries no frame_id and timestamp_us', file);
 end
-info = struct('frame_id', values(1), 'timestamp_us', values(2));
+info = struct('frame_id', str2double(values{1}), 'timestamp_us', str2double(values{2}));
 end
