@@ -151,11 +151,6 @@ class CaptureServer(CaptureClient):
         """The server's exit status once it has ended, else None."""
         return self.process.poll()
 
-    @property
-    def console(self):
-        """Every line the server has printed so far, standard output and error."""
-        return list(self._console.lines)
-
     def close(self):
         super().close()
         try:
