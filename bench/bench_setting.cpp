@@ -2,7 +2,7 @@
 #include "bench_setting.h"
 
 #include "pixel_formats.h"
-#include "sim_backend.h"
+#include "sim_pattern.h"
 
 #include <limits>
 
@@ -76,19 +76,10 @@ void MakeRawFrame(const SimConfig &config, uint64_t frameId, RawFrame *frame)
     const uint32_t height = static_cast<uint32_t>(config.height);
     uint32_t bytes = 0;
     ImageBytes(format, width, height, &bytes);
-    const bool sixteenBit = format.bytesPerSample == 2;
     frame->samples.assign((size_t{bytes} + 1) / 2, 0);
+    std::vector<uint16_t> rowSamples(size_t{width} * format.samplesPerPixel);
     uint8_t *bytesOut = reinterpret_cast<uint8_t *>(frame->samples.data());
-    size_t index = 0;
-    for (uint32_t y = 0; y < height; ++y) {
-        for (uint32_t x = 0; x < width; ++x, ++index) {
-            const uint16_t sample = SimPatternSample(x, y, frameId, sixteenBit);
-            if (sixteenBit)
-                frame->samples[index] = sample;
-            else
-                bytesOut[index] = static_cast<uint8_t>(sample);
-        }
-    }
+    RenderSimPattern(format, width, height, frameId, rowSamples.data(), bytesOut);
     frame->record = J_IMAGE_RECORD{};
     frame->record.pixelFormat = config.pixelFormat;
     frame->record.width = width;

@@ -416,7 +416,10 @@ J_STATUS_TYPE J_Image_FromRawToImage(const J_IMAGE_RECORD *rawFrame, J_IMAGE_REC
             return J_ST_CONVERSION_FAILED;
         if (!IsLiveImageBuffer(converted->buffer, expected.imageSize))
             return J_ST_INVALID_PARAMETER; // not a buffer from J_Image_Malloc, or too small
-        ConvertPixels(*rawFrame, converted->buffer, Gains{redGain, greenGain, blueGain});
+        const J_STATUS_TYPE conversion =
+            ConvertPixels(*rawFrame, converted->buffer, Gains{redGain, greenGain, blueGain});
+        if (conversion != J_ST_SUCCESS)
+            return conversion;
         converted->frameId = rawFrame->frameId;
         converted->timestampUs = rawFrame->timestampUs;
         return J_ST_SUCCESS;

@@ -1,4 +1,5 @@
-// Conversion of raw frames: grey for Mono formats, RGB by bilinear demosaic for Bayer formats.
+// Conversion of raw frames, the code both backends share: grey for Mono formats, RGB for the
+// Bayer (bilinear demosaic), RGB and YUV 4:2:2 formats, of every packing (pixel_formats.h).
 //
 // Gains are in units of 1/4096 (4096 leaves a value as it is), with rounding to nearest and
 // clamping at the largest sample value. RGB images take the red, green and blue gains; grey
@@ -6,18 +7,15 @@
 #ifndef JAI_FACTORY_IMAGE_CONVERT_H
 #define JAI_FACTORY_IMAGE_CONVERT_H
 
+#include "sample_maps.h"
+
 #include <Jai_Factory.h>
 
 #include <cstdint>
 
-struct Gains {
-    uint32_t red;
-    uint32_t green;
-    uint32_t blue;
-};
-
 // Checks rawFrame and describes its converted image in *converted: pixel format, width,
-// height, imageSize, frameId and timestampUs, with a null buffer.
+// height, imageSize, frameId and timestampUs, with a null buffer. A format the library does
+// not know fails with one line on standard error naming it.
 J_STATUS_TYPE DescribeConversion(const J_IMAGE_RECORD &rawFrame, J_IMAGE_RECORD *converted);
 
 // True when converted has the pixel format and dimensions of expected (as DescribeConversion
@@ -25,7 +23,12 @@ J_STATUS_TYPE DescribeConversion(const J_IMAGE_RECORD &rawFrame, J_IMAGE_RECORD 
 bool MatchesConversion(const J_IMAGE_RECORD &converted, const J_IMAGE_RECORD &expected);
 
 // Converts the pixels of rawFrame, which DescribeConversion accepted, into output, which holds
-// the imageSize that DescribeConversion gave.
-void ConvertPixels(const J_IMAGE_RECORD &rawFrame, uint8_t *output, const Gains &gains);
+// the imageSize that DescribeConversion gave. Large frames are split across two threads.
+// Fails only when it cannot get the memory it needs to unpack.
+J_STATUS_TYPE ConvertPixels(const J_IMAGE_RECORD &rawFrame, uint8_t *output, const Gains &gains);
+
+// ConvertPixels on the calling thread alone, in strips of rowsPerStrip rows: the same bytes.
+J_STATUS_TYPE ConvertPixelsInStrips(const J_IMAGE_RECORD &rawFrame, uint8_t *output,
+                                    const Gains &gains, uint32_t rowsPerStrip);
 
 #endif

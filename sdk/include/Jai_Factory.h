@@ -30,19 +30,61 @@ typedef void *STREAM_HANDLE;
 #define J_PF_MONO8 0x01080001u
 #define J_PF_MONO10 0x01100003u
 #define J_PF_MONO12 0x01100005u
+#define J_PF_MONO14 0x01100025u
 #define J_PF_MONO16 0x01100007u
+#define J_PF_MONO10P 0x010A0046u
+#define J_PF_MONO12P 0x010C0047u
+#define J_PF_MONO10_PACKED 0x010C0004u
+#define J_PF_MONO12_PACKED 0x010C0006u
 #define J_PF_BAYER_GR8 0x01080008u
 #define J_PF_BAYER_RG8 0x01080009u
 #define J_PF_BAYER_GB8 0x0108000Au
 #define J_PF_BAYER_BG8 0x0108000Bu
+#define J_PF_BAYER_GR10 0x0110000Cu
+#define J_PF_BAYER_RG10 0x0110000Du
+#define J_PF_BAYER_GB10 0x0110000Eu
+#define J_PF_BAYER_BG10 0x0110000Fu
+#define J_PF_BAYER_GR12 0x01100010u
+#define J_PF_BAYER_RG12 0x01100011u
+#define J_PF_BAYER_GB12 0x01100012u
+#define J_PF_BAYER_BG12 0x01100013u
 #define J_PF_BAYER_GR16 0x0110002Eu
 #define J_PF_BAYER_RG16 0x0110002Fu
 #define J_PF_BAYER_GB16 0x01100030u
 #define J_PF_BAYER_BG16 0x01100031u
+#define J_PF_BAYER_GR10P 0x010A0056u
+#define J_PF_BAYER_RG10P 0x010A0058u
+#define J_PF_BAYER_GB10P 0x010A0054u
+#define J_PF_BAYER_BG10P 0x010A0052u
+#define J_PF_BAYER_GR12P 0x010C0057u
+#define J_PF_BAYER_RG12P 0x010C0059u
+#define J_PF_BAYER_GB12P 0x010C0055u
+#define J_PF_BAYER_BG12P 0x010C0053u
+#define J_PF_BAYER_GR10_PACKED 0x010C0026u
+#define J_PF_BAYER_RG10_PACKED 0x010C0027u
+#define J_PF_BAYER_GB10_PACKED 0x010C0028u
+#define J_PF_BAYER_BG10_PACKED 0x010C0029u
+#define J_PF_BAYER_GR12_PACKED 0x010C002Au
+#define J_PF_BAYER_RG12_PACKED 0x010C002Bu
+#define J_PF_BAYER_GB12_PACKED 0x010C002Cu
+#define J_PF_BAYER_BG12_PACKED 0x010C002Du
+#define J_PF_RGB8 0x02180014u
+#define J_PF_BGR8 0x02180015u
+#define J_PF_RGBA8 0x02200016u
+#define J_PF_BGRA8 0x02200017u
+#define J_PF_RGB10 0x02300018u
+#define J_PF_BGR10 0x02300019u
+#define J_PF_RGB12 0x0230001Au
+#define J_PF_BGR12 0x0230001Bu
+#define J_PF_RGB16 0x02300033u
+#define J_PF_BGR16 0x0230004Bu
+#define J_PF_YUV422_8 0x02100032u      /* Y0 U Y1 V */
+#define J_PF_YUV422_8_UYVY 0x0210001Fu /* U Y0 V Y1: GigE Vision's YUV422Packed */
+#define J_PF_YCBCR422_8 0x0210003Bu    /* Y0 Cb Y1 Cr */
 #define J_PF_GRAY8 0x01080001u  /* converted grey, 8 bits: same layout as Mono8 */
 #define J_PF_GRAY16 0x01100007u /* converted grey, 16 bits: same layout as Mono16 */
-#define J_PF_RGB24 0x02180014u  /* converted colour, R G B bytes per pixel */
-#define J_PF_RGB48 0x02300033u  /* converted colour, R G B 16-bit words per pixel */
+#define J_PF_RGB24 0x02180014u  /* converted colour, R G B bytes per pixel: same as RGB8 */
+#define J_PF_RGB48 0x02300033u  /* converted colour, R G B 16-bit words per pixel: as RGB16 */
 
 /* One image, raw (as delivered to the frame callback) or converted (J_Image_Malloc).
    Sixteen-bit samples are in the machine's byte order. */
@@ -92,12 +134,15 @@ J_STATUS_TYPE J_Image_OpenStream(CAM_HANDLE camera, uint32_t channel, void *call
                                  uint32_t bufferSize, uint32_t flags);
 J_STATUS_TYPE J_Image_CloseStream(STREAM_HANDLE stream);
 
-/* Allocates in converted the buffer for the converted form of rawFrame: grey of the same
-   depth for Mono formats, RGB of the same depth for Bayer formats. The frame id and
+/* Allocates in converted the buffer for the converted form of rawFrame: 8-bit grey for Mono8,
+   16-bit grey for deeper Mono formats, 24-bit RGB for 8-bit Bayer, RGB and YUV formats and
+   48-bit RGB for deeper Bayer and RGB formats. A format the library does not convert fails
+   the call with one line on standard error naming it. The frame id and
    timestamp are carried over, so that the saved file names its frame. */
 J_STATUS_TYPE J_Image_Malloc(const J_IMAGE_RECORD *rawFrame, J_IMAGE_RECORD *converted);
 /* Converts rawFrame into converted (allocated by J_Image_Malloc for it), and gives converted
-   the frame id and timestamp of rawFrame. The gains are in units of 1/4096: 4096 leaves values
+   the frame id and timestamp of rawFrame. A rawFrame shorter than its format and dimensions
+   need is refused. The gains are in units of 1/4096: 4096 leaves values
    unchanged; results are rounded and clamped. Grey images take greenGain. */
 J_STATUS_TYPE J_Image_FromRawToImage(const J_IMAGE_RECORD *rawFrame, J_IMAGE_RECORD *converted,
                                      uint32_t redGain, uint32_t greenGain, uint32_t blueGain);

@@ -3,6 +3,7 @@
 
 #include "pixel_formats.h"
 #include "sim_features.h"
+#include "sim_pattern.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -51,10 +52,8 @@ class SimStream : public BackendStream {
   private:
     void RunFrames();
     J_IMAGE_RECORD RenderFrame(uint64_t frameId, Clock::time_point renderedAt);
-    template <typename Sample> void RenderPattern(uint64_t frameId);
 
-    const uint32_t pixelFormat_;
-    const bool sixteenBit_;
+    const PixelFormatInfo &format_;
     const uint32_t width_;
     const uint32_t height_;
     const uint32_t frameBytes_;
@@ -62,6 +61,7 @@ class SimStream : public BackendStream {
     const FrameSink sink_;
     // Touched by the frame thread only. Words, so that 16-bit samples are aligned.
     std::vector<uint16_t> pixels_;
+    std::vector<uint16_t> rowSamples_; // one row of the pattern before it is packed
     uint64_t lastFrameId_ = 0;
     J_IMAGE_RECORD aheadFrame_{}; // the frame in pixels_, rendered ahead; id 0 before the first
     // Shared between the frame thread and the callers, under mutex_.
@@ -77,12 +77,11 @@ class SimStream : public BackendStream {
 
 SimStream::SimStream(const SimConfig &config, uint32_t width, uint32_t height, uint32_t frameBytes,
                      const FrameSink &sink)
-    : pixelFormat_(config.pixelFormat),
-      sixteenBit_(FindPixelFormat(config.pixelFormat)->bytesPerSample == 2), width_(width),
-      height_(height), frameBytes_(frameBytes),
-      period_(std::chrono::ceil<Clock::duration>(
-          std::chrono::duration<double>(1.0 / config.framesPerSecond))),
-      sink_(sink), pixels_((size_t{frameBytes} + 1) / 2), thread_(&SimStream::RunFrames, this)
+    : format_(*FindPixelFormat(config.pixelFormat)), width_(width), height_(height),
+      frameBytes_(frameBytes), period_(std::chrono::ceil<Clock::duration>(
+                                   std::chrono::duration<double>(1.0 / config.framesPerSecond))),
+      sink_(sink), pixels_((size_t{frameBytes} + 1) / 2),
+      rowSamples_(size_t{width} * format_.samplesPerPixel), thread_(&SimStream::RunFrames, this)
 {
 }
 
@@ -164,12 +163,10 @@ void SimStream::RunFrames()
 
 J_IMAGE_RECORD SimStream::RenderFrame(uint64_t frameId, Clock::time_point renderedAt)
 {
-    if (sixteenBit_)
-        RenderPattern<uint16_t>(frameId);
-    else
-        RenderPattern<uint8_t>(frameId);
+    RenderSimPattern(format_, width_, height_, frameId, rowSamples_.data(),
+                     reinterpret_cast<uint8_t *>(pixels_.data()));
     J_IMAGE_RECORD frame{};
-    frame.pixelFormat = pixelFormat_;
+    frame.pixelFormat = format_.format;
     frame.width = width_;
     frame.height = height_;
     frame.imageSize = frameBytes_;
@@ -177,15 +174,6 @@ J_IMAGE_RECORD SimStream::RenderFrame(uint64_t frameId, Clock::time_point render
     frame.frameId = frameId;
     frame.timestampUs = TimestampUs(renderedAt);
     return frame;
-}
-
-template <typename Sample> void SimStream::RenderPattern(uint64_t frameId)
-{
-    Sample *sample = reinterpret_cast<Sample *>(pixels_.data());
-    for (uint32_t y = 0; y < height_; ++y) {
-        for (uint32_t x = 0; x < width_; ++x)
-            *sample++ = static_cast<Sample>(SimPatternSample(x, y, frameId, sizeof(Sample) == 2));
-    }
 }
 
 class SimCamera : public BackendCamera {

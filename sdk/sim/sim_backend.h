@@ -19,12 +19,4 @@ std::unique_ptr<CameraBackend> MakeSimBackend(const SimConfig &config);
 // Identifier of simulated camera index: "SIMCAM-<index>".
 std::string SimCameraId(uint32_t index);
 
-// Sample (x, y) of frame frameId of the test pattern: a diagonal ramp that moves one step a
-// frame. 8-bit samples are ramp mod 256; 16-bit samples (ramp mod 1024) * 64.
-inline uint16_t SimPatternSample(uint32_t x, uint32_t y, uint64_t frameId, bool sixteenBit)
-{
-    const uint64_t ramp = uint64_t{x} + y + frameId;
-    return static_cast<uint16_t>(sixteenBit ? (ramp % 1024) * 64 : ramp % 256);
-}
-
 #endif

@@ -1,6 +1,8 @@
 // Parsing of the SIMCAM_ variables into the simulated camera's settings.
 #include "sim_config.h"
 
+#include "pixel_formats.h"
+
 #include <charconv>
 #include <cstdio>
 #include <limits>
@@ -9,18 +11,6 @@
 namespace {
 
 const int64_t kMaxCameras = 64;
-
-struct NamedFormat {
-    const char *name;
-    uint32_t format;
-};
-
-const NamedFormat kSimFormats[] = {
-    {"Mono8", J_PF_MONO8},
-    {"Mono16", J_PF_MONO16},
-    {"BayerRG8", J_PF_BAYER_RG8},
-    {"BayerRG16", J_PF_BAYER_RG16},
-};
 
 struct NamedFailure {
     const char *name;
@@ -143,15 +133,11 @@ std::string ReadFailures(const VariableLookup &lookup, FailureSet *failures)
 
 std::string FindSimPixelFormat(const std::string &name, uint32_t *format)
 {
-    std::string known;
-    for (const NamedFormat &named : kSimFormats) {
-        if (name == named.name) {
-            *format = named.format;
-            return {};
-        }
-        known += known.empty() ? named.name : std::string(", ") + named.name;
-    }
-    return "not one of " + known;
+    const PixelFormatInfo *named = FindPixelFormatByName(name);
+    if (named == nullptr)
+        return "not a pixel format this library knows (PFNC names, such as Mono12p)";
+    *format = named->format;
+    return {};
 }
 
 std::string ConfigProblem(const char *variable, const std::string &value,

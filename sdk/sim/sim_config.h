@@ -5,7 +5,7 @@
 //   SIMCAM_CAMERAS       cameras listed, 0 to 64 (default 1)
 //   SIMCAM_WIDTH/HEIGHT  what the features "Width" and "Height" return: any 64-bit integer
 //                        (default 1280 x 1024); a stream opens only for 1 to 4294967295
-//   SIMCAM_PIXEL_FORMAT  Mono8, Mono16, BayerRG8 or BayerRG16 (default BayerRG8)
+//   SIMCAM_PIXEL_FORMAT  any raw format by its PFNC name (pixel_formats.cpp; default BayerRG8)
 //   SIMCAM_FPS           frames a second: digits with an optional fraction, 0.001 to 100000
 //                        (default 30)
 //   SIMCAM_FAIL          comma-separated operations that then fail (kFailureNames, sim_config.cpp)
@@ -41,8 +41,8 @@ struct ParsedSimConfig {
 // malformed variable.
 ParsedSimConfig ParseSimConfig(const VariableLookup &lookup);
 
-// The format of the simulated camera that name names, as SIMCAM_PIXEL_FORMAT takes it;
-// returns the problem ("not one of ...") for any other name, empty when it is known.
+// The raw format that name names (pixel_formats.cpp), as SIMCAM_PIXEL_FORMAT takes it;
+// returns the problem ("not a pixel format ...") for any other name, empty when it is known.
 std::string FindSimPixelFormat(const std::string &name, uint32_t *format);
 
 // The error line for a bad configuration value: `variable: "value" problem`, with every

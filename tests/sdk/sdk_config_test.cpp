@@ -94,7 +94,7 @@ TEST(SdkConfig, MalformedValueIsNamedWithItsVariable)
              R"(SIMCAM_HEIGHT: "9223372036854775808" is out of range )"
              "(-9223372036854775808 to 9223372036854775807)"},
             {"SIMCAM_PIXEL_FORMAT", "bayerrg8",
-             R"(SIMCAM_PIXEL_FORMAT: "bayerrg8" is not one of Mono8, Mono16, BayerRG8, BayerRG16)"},
+             R"(SIMCAM_PIXEL_FORMAT: "bayerrg8" is not a pixel format this library knows (PFNC names, such as Mono12p))"},
             {"SIMCAM_FPS", "1e3", R"(SIMCAM_FPS: "1e3" is not a number)"},
             {"SIMCAM_FPS", "5.", R"(SIMCAM_FPS: "5." is not a number)"},
             {"SIMCAM_FPS", "0", R"(SIMCAM_FPS: "0")" + fpsRange},

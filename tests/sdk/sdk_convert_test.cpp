@@ -114,7 +114,7 @@ TEST(SdkConvert, BadRecordsAndBuffersAreRefused)
     badRaw[2].height = 0;
     badRaw[3].imageSize = 31;
     badRaw[4].pixelFormat = 0x01234567;
-    badRaw[5].pixelFormat = J_PF_RGB48;         // already converted
+    badRaw[5].pixelFormat = 0x02180021u;        // RGB8_Planar: not converted
     badRaw[6].buffer = roomy.record.buffer + 1; // 16-bit samples off their alignment
     badRaw[7].width = badRaw[7].height = 65536; // raw size wraps 32 bits
     badRaw[8] = {J_PF_BAYER_RG8, 1u << 30, 2, 1u << 31, good.record.buffer, 1, 1}; // RGB size wraps

@@ -2,6 +2,7 @@
 #include "sdk_test_support.h"
 
 #include "sim_backend.h"
+#include "sim_pattern.h"
 
 #include <atomic>
 #include <chrono>
@@ -102,7 +103,7 @@ TEST(SdkStream, FramesComeOnlyBetweenStartAndStopFromOnePeriodAfterStartWithIdsF
                                          frames[i].record.height, frames[i].record.imageSize}),
                   std::vector<uint32_t>({J_PF_BAYER_RG8, 16, 8, 128}));
         for (uint32_t p = 0; p < frames[i].bytes.size(); ++p)
-            ASSERT_EQ(frames[i].bytes[p], SimPatternSample(p % 16, p / 16, i + 1, false)) << p;
+            ASSERT_EQ(frames[i].bytes[p], SimPatternSample(p % 16, p / 16, i + 1, 8)) << p;
     }
 }
 

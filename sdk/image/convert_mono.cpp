@@ -1,0 +1,35 @@
+// Mono formats to grey of the output depth: each sample through the green channel's map.
+#include "row_source.h"
+
+namespace {
+
+template <typename Sample, typename Map>
+void MonoRow(const Sample *in, uint32_t width, const Map &map, Sample *out)
+{
+    for (uint32_t x = 0; x < width; ++x)
+        out[x] = map(in[x]);
+}
+
+template <typename Sample>
+void MonoRows(const RowSource &rows, const Gains &gains, uint32_t firstRow, uint32_t endRow,
+              uint8_t *output)
+{
+    // Grey takes the green gain: green is the channel that carries brightness.
+    const Gains grey{gains.green, gains.green, gains.green};
+    WithMaps<Sample>(rows.format.significantBits, grey, [&](const auto *maps) {
+        Sample *out = reinterpret_cast<Sample *>(output);
+        for (uint32_t y = firstRow; y < endRow; ++y)
+            MonoRow(rows.Row<Sample>(y), rows.width, maps[1], out + size_t{y} * rows.width);
+    });
+}
+
+} // namespace
+
+void ConvertMonoRows(const RowSource &rows, const Gains &gains, uint32_t firstRow, uint32_t endRow,
+                     uint8_t *output)
+{
+    if (rows.format.bytesPerSample == 1)
+        MonoRows<uint8_t>(rows, gains, firstRow, endRow, output);
+    else
+        MonoRows<uint16_t>(rows, gains, firstRow, endRow, output);
+}

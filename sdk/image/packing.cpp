@@ -1,0 +1,128 @@
+// Unpacking of PFNC "p" and GigE Vision "Packed" samples, and packing of every layout.
+#include "packing.h"
+
+#include <cstring>
+
+namespace {
+
+// GigE Vision packs two samples in three bytes: the high 8 bits of the first, the low bits of
+// both (the first's in bits 0-3, the second's from bit 4), the high 8 bits of the second.
+uint16_t GigeVisionSample(const uint8_t *pair, bool second, uint32_t lowBits)
+{
+    const uint32_t mask = (1u << lowBits) - 1;
+    const uint32_t high = second ? pair[2] : pair[0];
+    const uint32_t low = second ? pair[1] >> 4 & mask : pair[1] & mask;
+    return static_cast<uint16_t>(high << lowBits | low);
+}
+
+// Groups of 4 Mono10p samples in 5 bytes, from a sample index that is a multiple of 4.
+void UnpackLsb10Groups(const uint8_t *in, uint32_t groups, uint16_t *out)
+{
+    for (uint32_t g = 0; g < groups; ++g, in += 5, out += 4) {
+        out[0] = static_cast<uint16_t>(in[0] | (in[1] & 0x03) << 8);
+        out[1] = static_cast<uint16_t>(in[1] >> 2 | (in[2] & 0x0F) << 6);
+        out[2] = static_cast<uint16_t>(in[2] >> 4 | (in[3] & 0x3F) << 4);
+        out[3] = static_cast<uint16_t>(in[3] >> 6 | in[4] << 2);
+    }
+}
+
+// Pairs of 12-bit samples in 3 bytes, from an even sample index.
+void UnpackLsb12Groups(const uint8_t *in, uint32_t groups, uint16_t *out)
+{
+    for (uint32_t g = 0; g < groups; ++g, in += 3, out += 2) {
+        out[0] = static_cast<uint16_t>(in[0] | (in[1] & 0x0F) << 8);
+        out[1] = static_cast<uint16_t>(in[1] >> 4 | in[2] << 4);
+    }
+}
+
+void UnpackGigeVisionGroups(const uint8_t *in, uint32_t groups, uint32_t lowBits, uint16_t *out)
+{
+    const uint32_t mask = (1u << lowBits) - 1;
+    for (uint32_t g = 0; g < groups; ++g, in += 3, out += 2) {
+        out[0] = static_cast<uint16_t>(in[0] << lowBits | (in[1] & mask));
+        out[1] = static_cast<uint16_t>(in[2] << lowBits | (in[1] >> 4 & mask));
+    }
+}
+
+void UnpackGroups(const PixelFormatInfo &format, const uint8_t *in, uint32_t groups, uint16_t *out)
+{
+    if (format.packing == Packing::GigeVision)
+        UnpackGigeVisionGroups(in, groups, format.significantBits - 8, out);
+    else if (format.significantBits == 10)
+        UnpackLsb10Groups(in, groups, out);
+    else
+        UnpackLsb12Groups(in, groups, out);
+}
+
+} // namespace
+
+uint16_t UnpackSample(const PixelFormatInfo &format, const uint8_t *data, uint64_t index)
+{
+    const uint32_t bits = format.significantBits;
+    if (format.packing == Packing::GigeVision)
+        return GigeVisionSample(data + index / 2 * 3, index % 2 == 1, bits - 8);
+    const uint64_t firstBit = index * bits;
+    const uint32_t shift = static_cast<uint32_t>(firstBit % 8);
+    const uint8_t *byte = data + firstBit / 8;
+    uint32_t value = 0;
+    for (uint32_t i = 0; i * 8 < shift + bits; ++i)
+        value |= uint32_t{byte[i]} << 8 * i;
+    return static_cast<uint16_t>(value >> shift & ((1u << bits) - 1));
+}
+
+void UnpackSamples(const PixelFormatInfo &format, const uint8_t *data, uint64_t first,
+                   uint32_t count, uint16_t *out)
+{
+    // The samples before the first whole group and after the last one, one at a time.
+    const uint32_t group = format.pixelsPerGroup;
+    uint32_t done = 0;
+    for (; done < count && (first + done) % group != 0; ++done)
+        out[done] = UnpackSample(format, data, first + done);
+    const uint32_t groups = (count - done) / group;
+    UnpackGroups(format, data + (first + done) / group * format.bytesPerGroup, groups, out + done);
+    done += groups * group;
+    for (; done < count; ++done)
+        out[done] = UnpackSample(format, data, first + done);
+}
+
+void PackSamples(const PixelFormatInfo &format, const uint16_t *samples, uint64_t first,
+                 uint32_t count, uint8_t *data)
+{
+    const uint32_t bits = format.significantBits;
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint64_t index = first + i;
+        const uint32_t value = samples[i] & ((1u << bits) - 1);
+        switch (format.packing) {
+        case Packing::Bytes:
+            data[index] = static_cast<uint8_t>(value);
+            break;
+        case Packing::Words: {
+            const uint16_t word = static_cast<uint16_t>(value);
+            std::memcpy(data + 2 * index, &word, 2);
+            break;
+        }
+        case Packing::GigeVision: {
+            uint8_t *pair = data + index / 2 * 3;
+            const uint32_t lowBits = bits - 8;
+            const bool second = index % 2 == 1;
+            pair[second ? 2 : 0] = static_cast<uint8_t>(value >> lowBits);
+            const uint32_t at = second ? 4 : 0;
+            pair[1] = static_cast<uint8_t>((pair[1] & ~(((1u << lowBits) - 1) << at)) |
+                                           (value & ((1u << lowBits) - 1)) << at);
+            break;
+        }
+        case Packing::Lsb: {
+            const uint64_t firstBit = index * bits;
+            const uint32_t shift = static_cast<uint32_t>(firstBit % 8);
+            uint8_t *byte = data + firstBit / 8;
+            const uint32_t mask = ((1u << bits) - 1) << shift;
+            for (uint32_t b = 0; b * 8 < shift + bits; ++b) {
+                const uint32_t byteMask = mask >> 8 * b & 0xFF;
+                byte[b] = static_cast<uint8_t>((byte[b] & ~byteMask) |
+                                               (value << shift >> 8 * b & byteMask));
+            }
+            break;
+        }
+        }
+    }
+}
