@@ -11,10 +11,42 @@
 
 namespace {
 
-const uint32_t kFormats[] = {J_PF_MONO8,     J_PF_MONO10,    J_PF_MONO12,    J_PF_MONO16,
-                             J_PF_BAYER_GR8, J_PF_BAYER_RG8, J_PF_BAYER_GB8, J_PF_BAYER_BG8,
-                             J_PF_BAYER_GR16, J_PF_BAYER_RG16, J_PF_BAYER_GB16, J_PF_BAYER_BG16,
-                             J_PF_RGB24,     J_PF_RGB48};
+const uint32_t kFormats[] = {J_PF_MONO8,
+                             J_PF_MONO10,
+                             J_PF_MONO12,
+                             J_PF_MONO14,
+                             J_PF_MONO16,
+                             J_PF_MONO10P,
+                             J_PF_MONO12P,
+                             J_PF_MONO10_PACKED,
+                             J_PF_MONO12_PACKED,
+                             J_PF_BAYER_GR8,
+                             J_PF_BAYER_RG8,
+                             J_PF_BAYER_GB8,
+                             J_PF_BAYER_BG8,
+                             J_PF_BAYER_GR10,
+                             J_PF_BAYER_RG12,
+                             J_PF_BAYER_GR16,
+                             J_PF_BAYER_RG16,
+                             J_PF_BAYER_GB16,
+                             J_PF_BAYER_BG16,
+                             J_PF_BAYER_GB10P,
+                             J_PF_BAYER_BG12P,
+                             J_PF_BAYER_RG10_PACKED,
+                             J_PF_BAYER_GR12_PACKED,
+                             J_PF_RGB8,
+                             J_PF_BGR8,
+                             J_PF_RGBA8,
+                             J_PF_BGRA8,
+                             J_PF_RGB10,
+                             J_PF_BGR12,
+                             J_PF_RGB16,
+                             J_PF_BGR16,
+                             J_PF_YUV422_8,
+                             J_PF_YUV422_8_UYVY,
+                             J_PF_YCBCR422_8,
+                             J_PF_RGB24,
+                             J_PF_RGB48};
 
 std::string g_folder;
 std::string g_fileName;
@@ -65,8 +97,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const uint8_t *pixels = data + kHeader;
     const size_t pixelBytes = size - kHeader;
 
-    // Up to two bytes a sample: a full buffer less the shortfall.
-    const size_t full = size_t{width} * height * 2;
+    // Up to six bytes a pixel (RGB16): a full buffer less the shortfall.
+    const size_t full = size_t{width} * height * 6;
     const size_t bufferSize = full > shortfall ? full - shortfall : 0;
     std::vector<uint8_t> buffer(bufferSize);
     for (size_t i = 0; i < bufferSize && pixelBytes > 0; ++i)

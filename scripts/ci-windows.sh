@@ -26,5 +26,5 @@ timeout 900 ctest --test-dir "$build" --output-on-failure --timeout 120 -LE e2e 
 export CAPTURE_SERVER_PLATFORM=windows
 export CAPTURE_SERVER_COMMAND="wine $build/bin/capture-server.exe"
 cd "$root/tests/e2e"
-timeout 1200 python3 -B -m unittest -v test_startup test_capture test_protocol test_failures \
-    test_endpoint
+timeout 1800 python3 -B -m unittest -v test_startup test_capture test_protocol test_failures \
+    test_endpoint test_formats

@@ -72,8 +72,12 @@ J_STATUS_TYPE DescribeConversion(const J_IMAGE_RECORD &rawFrame, J_IMAGE_RECORD 
         return J_ST_INVALID_PARAMETER;
     if (raw->packing == Packing::Words && reinterpret_cast<uintptr_t>(rawFrame.buffer) % 2 != 0)
         return J_ST_INVALID_PARAMETER; // 16-bit samples are read as aligned words
-    if (raw->family == PixelFamily::Yuv422 && rawFrame.width % 2 != 0)
-        return J_ST_CONVERSION_FAILED; // each pair of pixels shares its U and V
+    if (raw->family == PixelFamily::Yuv422 && rawFrame.width % 2 != 0) {
+        // Each pair of pixels shares its U and V: a row's last pixel would have none.
+        std::fprintf(stderr, "Jai_Factory: %s frames of odd width (%u) cannot be converted\n",
+                     raw->name, static_cast<unsigned>(rawFrame.width));
+        return J_ST_CONVERSION_FAILED;
+    }
     const PixelFormatInfo &result = *FindPixelFormat(raw->convertedFormat);
     uint32_t resultBytes = 0;
     if (!ImageBytes(result, rawFrame.width, rawFrame.height, &resultBytes))
