@@ -129,16 +129,26 @@ TEST(GenicamFormats, MonoFormatsKeepTheirDepthAndStretchToWhite)
     EXPECT_EQ(mono16.samples, (std::vector<uint16_t>{1, 65535}));
 }
 
-// Packed, colour and YUV formats are not converted: the save of such a frame fails.
-TEST(GenicamFormats, FormatsWithoutConversionFail)
+// Aravis's values of the packed, colour and YUV formats are the library's; formats it lacks
+// (planar, 4:1:1, signed) fail the conversion, so the save of such a frame fails.
+TEST(GenicamFormats, AravisFormatsConvertAndOthersFail)
 {
     for (const ArvPixelFormat format :
          {ARV_PIXEL_FORMAT_MONO_12_PACKED, ARV_PIXEL_FORMAT_MONO_10_PACKED,
-          ARV_PIXEL_FORMAT_BAYER_RG_12_PACKED, ARV_PIXEL_FORMAT_RGB_8_PACKED,
-          ARV_PIXEL_FORMAT_YUV_422_PACKED, ARV_PIXEL_FORMAT_BAYER_RG_10}) {
+          ARV_PIXEL_FORMAT_BAYER_RG_12_PACKED, ARV_PIXEL_FORMAT_BAYER_GB_10P,
+          ARV_PIXEL_FORMAT_RGB_8_PACKED, ARV_PIXEL_FORMAT_BGRA_8_PACKED,
+          ARV_PIXEL_FORMAT_YUV_422_PACKED, ARV_PIXEL_FORMAT_YUV_422_YUYV_PACKED,
+          ARV_PIXEL_FORMAT_BAYER_RG_10}) {
         SCOPED_TRACE(format);
-        const Converted converted = Convert<uint16_t>(format, 4, 4, std::vector<uint16_t>(48, 1));
-        EXPECT_EQ(converted.status, J_ST_CONVERSION_FAILED);
+        EXPECT_EQ(Convert<uint16_t>(format, 4, 4, std::vector<uint16_t>(48, 1)).status,
+                  J_ST_SUCCESS);
+    }
+    for (const ArvPixelFormat format :
+         {ARV_PIXEL_FORMAT_RGB_8_PLANAR, ARV_PIXEL_FORMAT_YUV_411_PACKED,
+          ARV_PIXEL_FORMAT_MONO_8_SIGNED}) {
+        SCOPED_TRACE(format);
+        EXPECT_EQ(Convert<uint16_t>(format, 4, 4, std::vector<uint16_t>(48, 1)).status,
+                  J_ST_CONVERSION_FAILED);
     }
 }
 
