@@ -18,7 +18,10 @@
 
 namespace {
 
-const char *const kFormats[] = {"Mono8", "Mono16", "BayerRG8", "BayerRG16"};
+// Today's four first, then one of each family and packing beside them.
+const char *const kFormats[] = {
+    "Mono8",     "Mono16",     "BayerRG8",        "BayerRG16", "Mono12", "Mono12p", "Mono12Packed",
+    "BayerRG12", "BayerRG12p", "BayerRG10Packed", "RGB8",      "BGRa8",  "RGB12",   "YUV422_8"};
 const uint32_t kUnitGain = 4096;
 
 const char *const kDefaultSizes[] = {"1280x1024", "2448x2048"};
