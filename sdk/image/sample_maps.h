@@ -41,6 +41,12 @@ template <typename Sample> class WidenMap {
     uint32_t down_;
 };
 
+// The map of samples that fill their type (8 bits in bytes, 16 in words) at unit gain.
+template <typename Sample> class IdentityMap {
+  public:
+    Sample operator()(uint32_t value) const { return static_cast<Sample>(value); }
+};
+
 // Widening, then the gain, rounded and clamped.
 class GainScale {
   public:
@@ -91,12 +97,17 @@ template <> class GainMap<uint16_t> {
     GainScale scale_;
 };
 
-// Calls convert with three maps (red, green, blue): widening maps when every gain is the unit
-// gain, the fast and common case, else gain maps.
+// Calls convert with three maps (red, green, blue). At unit gains, the fast and common case,
+// the identity when samples fill their type, else the widening alone; otherwise gain maps.
 template <typename Sample, typename Convert>
 void WithMaps(uint32_t significantBits, const Gains &gains, Convert convert)
 {
     if (gains.red == kUnitGain && gains.green == kUnitGain && gains.blue == kUnitGain) {
+        if (significantBits == 8 * sizeof(Sample)) {
+            const IdentityMap<Sample> maps[3] = {};
+            convert(maps);
+            return;
+        }
         const WidenMap<Sample> widen(significantBits);
         const WidenMap<Sample> maps[3] = {widen, widen, widen};
         convert(maps);
