@@ -166,6 +166,13 @@ TEST(SdkFormats, FramesShorterThanTheirFormatNeedsAreRefused)
         EXPECT_EQ(J_Image_Malloc(&raw, &refused), J_ST_INVALID_PARAMETER);
         EXPECT_EQ(J_Image_Free(&converted), J_ST_SUCCESS);
     }
+    // A format the library does not know is refused with a line that names its value.
+    J_IMAGE_RECORD planar{0x02180021u, 2, 2, 12, reinterpret_cast<uint8_t *>(words.data()), 1, 2};
+    J_IMAGE_RECORD none{};
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(J_Image_Malloc(&planar, &none), J_ST_CONVERSION_FAILED);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Jai_Factory: pixel format 0x02180021 is not one this library converts\n");
     // YUV 4:2:2 shares U and V between two pixels: an odd width is refused.
     J_IMAGE_RECORD odd{J_PF_YUV422_8, 3, 1, 6, reinterpret_cast<uint8_t *>(words.data()), 1, 2};
     J_IMAGE_RECORD converted{};
