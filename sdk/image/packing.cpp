@@ -85,44 +85,58 @@ void UnpackSamples(const PixelFormatInfo &format, const uint8_t *data, uint64_t 
         out[done] = UnpackSample(format, data, first + done);
 }
 
+namespace {
+
+void PackGigeVision(uint32_t bits, const uint16_t *samples, uint64_t first, uint32_t count,
+                    uint8_t *data)
+{
+    const uint32_t lowBits = bits - 8;
+    const uint32_t lowMask = (1u << lowBits) - 1;
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint64_t index = first + i;
+        const uint32_t value = samples[i] & ((1u << bits) - 1);
+        uint8_t *pair = data + index / 2 * 3;
+        const bool second = index % 2 == 1;
+        const uint32_t at = second ? 4 : 0;
+        pair[second ? 2 : 0] = static_cast<uint8_t>(value >> lowBits);
+        pair[1] = static_cast<uint8_t>((pair[1] & ~(lowMask << at)) | (value & lowMask) << at);
+    }
+}
+
+void PackLsb(uint32_t bits, const uint16_t *samples, uint64_t first, uint32_t count, uint8_t *data)
+{
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint64_t firstBit = (first + i) * bits;
+        const uint32_t shift = static_cast<uint32_t>(firstBit % 8);
+        const uint32_t value = (samples[i] & ((1u << bits) - 1)) << shift;
+        const uint32_t mask = ((1u << bits) - 1) << shift;
+        uint8_t *byte = data + firstBit / 8;
+        for (uint32_t b = 0; b * 8 < shift + bits; ++b) {
+            const uint32_t byteMask = mask >> 8 * b & 0xFF;
+            byte[b] = static_cast<uint8_t>((byte[b] & ~byteMask) | (value >> 8 * b & byteMask));
+        }
+    }
+}
+
+} // namespace
+
 void PackSamples(const PixelFormatInfo &format, const uint16_t *samples, uint64_t first,
                  uint32_t count, uint8_t *data)
 {
     const uint32_t bits = format.significantBits;
-    for (uint32_t i = 0; i < count; ++i) {
-        const uint64_t index = first + i;
-        const uint32_t value = samples[i] & ((1u << bits) - 1);
-        switch (format.packing) {
-        case Packing::Bytes:
-            data[index] = static_cast<uint8_t>(value);
-            break;
-        case Packing::Words: {
-            const uint16_t word = static_cast<uint16_t>(value);
-            std::memcpy(data + 2 * index, &word, 2);
-            break;
-        }
-        case Packing::GigeVision: {
-            uint8_t *pair = data + index / 2 * 3;
-            const uint32_t lowBits = bits - 8;
-            const bool second = index % 2 == 1;
-            pair[second ? 2 : 0] = static_cast<uint8_t>(value >> lowBits);
-            const uint32_t at = second ? 4 : 0;
-            pair[1] = static_cast<uint8_t>((pair[1] & ~(((1u << lowBits) - 1) << at)) |
-                                           (value & ((1u << lowBits) - 1)) << at);
-            break;
-        }
-        case Packing::Lsb: {
-            const uint64_t firstBit = index * bits;
-            const uint32_t shift = static_cast<uint32_t>(firstBit % 8);
-            uint8_t *byte = data + firstBit / 8;
-            const uint32_t mask = ((1u << bits) - 1) << shift;
-            for (uint32_t b = 0; b * 8 < shift + bits; ++b) {
-                const uint32_t byteMask = mask >> 8 * b & 0xFF;
-                byte[b] = static_cast<uint8_t>((byte[b] & ~byteMask) |
-                                               (value << shift >> 8 * b & byteMask));
-            }
-            break;
-        }
+    if (format.packing == Packing::GigeVision) {
+        PackGigeVision(bits, samples, first, count, data);
+    } else if (format.packing == Packing::Lsb) {
+        PackLsb(bits, samples, first, count, data);
+    } else if (format.packing == Packing::Bytes) {
+        for (uint32_t i = 0; i < count; ++i)
+            data[first + i] = static_cast<uint8_t>(samples[i]);
+    } else {
+        const uint16_t mask = static_cast<uint16_t>((1u << bits) - 1);
+        uint8_t *words = data + 2 * first;
+        for (uint32_t i = 0; i < count; ++i) {
+            const uint16_t word = samples[i] & mask;
+            std::memcpy(words + 2 * i, &word, 2);
         }
     }
 }

@@ -51,8 +51,12 @@ void RenderSimPattern(const PixelFormatInfo &format, uint32_t width, uint32_t he
     const uint32_t rowSamples = width * format.samplesPerPixel;
     for (uint32_t y = 0; y < height; ++y) {
         if (format.layout == nullptr || format.family == PixelFamily::Bayer) {
-            for (uint32_t x = 0; x < width; ++x)
-                samples[x] = SimPatternSample(x, y, frameId, format.significantBits);
+            // The ramp wraps at 256 or 1024: one step a pixel from the row's first value.
+            const uint32_t wrap = format.significantBits == 8 ? 256 : 1024;
+            const uint32_t shift = format.significantBits == 8 ? 0 : format.significantBits - 10;
+            uint32_t ramp = static_cast<uint32_t>((uint64_t{y} + frameId) % wrap);
+            for (uint32_t x = 0; x < width; ++x, ramp = ramp + 1 == wrap ? 0 : ramp + 1)
+                samples[x] = static_cast<uint16_t>(ramp << shift);
         } else {
             RenderLetters(format, width, y, frameId, samples);
         }
