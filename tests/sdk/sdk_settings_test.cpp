@@ -98,7 +98,7 @@ TEST(SdkSettings, SimulatedCameraWritesItsFourFeaturesAndRefusesTheRest)
              {"Width", "0", "out of range (1 to 4294967295)"},
              {"Height", "4294967296", "out of range (1 to 4294967295)"},
              {"Height", "32.0", "not an integer"},
-             {"PixelFormat", "mono8", "not one of "},
+             {"PixelFormat", "mono8", "not a pixel format this library knows"},
              {"AcquisitionFrameRate", "100000.5", "out of range (0.001 to 100000)"},
              {"AcquisitionFrameRate", "fast", "not a number"},
              {"ExposureTime", "1000", unknown},
