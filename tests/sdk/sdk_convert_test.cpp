@@ -25,26 +25,6 @@ struct RawFrame {
     J_IMAGE_RECORD record;
 };
 
-// Converts raw and returns the converted samples (R G B per pixel, or grey).
-std::vector<uint32_t> Convert(const J_IMAGE_RECORD &raw, uint32_t red = 4096, uint32_t green = 4096,
-                              uint32_t blue = 4096)
-{
-    J_IMAGE_RECORD converted{};
-    EXPECT_EQ(J_Image_Malloc(&raw, &converted), J_ST_SUCCESS);
-    EXPECT_EQ(J_Image_FromRawToImage(&raw, &converted, red, green, blue), J_ST_SUCCESS);
-    const bool sixteenBit =
-        converted.pixelFormat == J_PF_GRAY16 || converted.pixelFormat == J_PF_RGB48;
-    std::vector<uint32_t> samples(converted.imageSize / (sixteenBit ? 2 : 1));
-    for (size_t i = 0; i < samples.size(); ++i) {
-        uint16_t word = converted.buffer[i];
-        if (sixteenBit)
-            std::memcpy(&word, converted.buffer + 2 * i, 2);
-        samples[i] = word;
-    }
-    EXPECT_EQ(J_Image_Free(&converted), J_ST_SUCCESS);
-    return samples;
-}
-
 const std::vector<std::pair<uint32_t, const char *>> kBayerFormats = {
     {J_PF_BAYER_RG8, "RGGB"},  {J_PF_BAYER_GR8, "GRBG"},  {J_PF_BAYER_GB8, "GBRG"},
     {J_PF_BAYER_BG8, "BGGR"},  {J_PF_BAYER_RG16, "RGGB"}, {J_PF_BAYER_GR16, "GRBG"},
@@ -153,7 +133,7 @@ TEST(SdkConvert, MatchesTheBilinearDefinitionAtBordersAndOddSizes)
             std::vector<uint32_t> samples(size_t{width} * height);
             for (uint32_t &sample : samples)
                 sample = random() % ((format >> 16 & 0xFF) == 16 ? 65536 : 256);
-            EXPECT_EQ(Convert(RawFrame(format, width, height, samples).record),
+            EXPECT_EQ(ConvertedSamples(RawFrame(format, width, height, samples).record),
                       ReferenceDemosaic(samples, width, height, mosaic))
                 << std::hex << format << std::dec << " " << width << "x" << height;
         }
@@ -163,28 +143,29 @@ TEST(SdkConvert, MatchesTheBilinearDefinitionAtBordersAndOddSizes)
 TEST(SdkConvert, GainsAreRoundedAndClampedAndGreyTakesTheGreenOne)
 {
     // 101 * 0.5 = 50.5 rounds to 51; 101 * 2 = 202; 101 * 3 clamps at 255.
-    const std::vector<uint32_t> rgb =
-        Convert(RawFrame(J_PF_BAYER_BG8, 2, 2, {101, 101, 101, 101}).record, 2048, 8192, 3 * 4096);
+    const std::vector<uint32_t> rgb = ConvertedSamples(
+        RawFrame(J_PF_BAYER_BG8, 2, 2, {101, 101, 101, 101}).record, 2048, 8192, 3 * 4096);
     EXPECT_EQ(rgb, (std::vector<uint32_t>{51, 202, 255, 51, 202, 255, 51, 202, 255, 51, 202, 255}));
     const std::vector<uint32_t> rgb16 =
-        Convert(RawFrame(J_PF_BAYER_RG16, 2, 2, std::vector<uint32_t>(4, 40000)).record, 0, 2048,
-                UINT32_MAX);
+        ConvertedSamples(RawFrame(J_PF_BAYER_RG16, 2, 2, std::vector<uint32_t>(4, 40000)).record, 0,
+                         2048, UINT32_MAX);
     for (size_t i = 0; i < rgb16.size(); ++i)
         EXPECT_EQ(rgb16[i], (std::vector<uint32_t>{0, 20000, 65535}[i % 3])) << i;
     const std::vector<uint32_t> mono8 = {0, 1, 127, 255}, mono16 = {0, 1, 255, 256, 32768, 65535};
-    EXPECT_EQ(Convert(RawFrame(J_PF_MONO8, 4, 1, mono8).record), mono8);
-    EXPECT_EQ(Convert(RawFrame(J_PF_MONO8, 4, 1, mono8).record, 0, 8192, 0),
+    EXPECT_EQ(ConvertedSamples(RawFrame(J_PF_MONO8, 4, 1, mono8).record), mono8);
+    EXPECT_EQ(ConvertedSamples(RawFrame(J_PF_MONO8, 4, 1, mono8).record, 0, 8192, 0),
               (std::vector<uint32_t>{0, 2, 254, 255}));
-    EXPECT_EQ(Convert(RawFrame(J_PF_MONO16, 3, 2, mono16).record), mono16);
-    EXPECT_EQ(Convert(RawFrame(J_PF_MONO16, 3, 2, mono16).record, UINT32_MAX, 2048, UINT32_MAX),
-              (std::vector<uint32_t>{0, 1, 128, 128, 16384, 32768}));
+    EXPECT_EQ(ConvertedSamples(RawFrame(J_PF_MONO16, 3, 2, mono16).record), mono16);
+    EXPECT_EQ(
+        ConvertedSamples(RawFrame(J_PF_MONO16, 3, 2, mono16).record, UINT32_MAX, 2048, UINT32_MAX),
+        (std::vector<uint32_t>{0, 1, 128, 128, 16384, 32768}));
 }
 
 TEST(SdkConvert, Mono10And12AreWidenedToTheFull16Bits)
 {
     // Top bits repeated into the low ones: the largest value becomes 65535, larger ones clamp.
-    EXPECT_EQ(Convert(RawFrame(J_PF_MONO10, 5, 1, {0, 1, 512, 1023, 2000}).record),
+    EXPECT_EQ(ConvertedSamples(RawFrame(J_PF_MONO10, 5, 1, {0, 1, 512, 1023, 2000}).record),
               (std::vector<uint32_t>{0, 64, 32800, 65535, 65535}));
-    EXPECT_EQ(Convert(RawFrame(J_PF_MONO12, 5, 1, {0, 1, 2048, 4095, 5000}).record),
+    EXPECT_EQ(ConvertedSamples(RawFrame(J_PF_MONO12, 5, 1, {0, 1, 2048, 4095, 5000}).record),
               (std::vector<uint32_t>{0, 16, 32776, 65535, 65535}));
 }

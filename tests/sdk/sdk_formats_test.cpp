@@ -24,20 +24,7 @@ std::vector<uint32_t> ConvertBytes(uint32_t format, uint32_t width, uint32_t hei
                              reinterpret_cast<uint8_t *>(words.data()),
                              1,
                              2};
-    J_IMAGE_RECORD converted{};
-    EXPECT_EQ(J_Image_Malloc(&raw, &converted), J_ST_SUCCESS);
-    EXPECT_EQ(J_Image_FromRawToImage(&raw, &converted, 4096, 4096, 4096), J_ST_SUCCESS);
-    const bool sixteenBit =
-        converted.pixelFormat == J_PF_GRAY16 || converted.pixelFormat == J_PF_RGB48;
-    std::vector<uint32_t> samples(converted.imageSize / (sixteenBit ? 2 : 1));
-    for (size_t i = 0; i < samples.size(); ++i) {
-        uint16_t word = converted.buffer[i];
-        if (sixteenBit)
-            std::memcpy(&word, converted.buffer + 2 * i, 2);
-        samples[i] = word;
-    }
-    EXPECT_EQ(J_Image_Free(&converted), J_ST_SUCCESS);
-    return samples;
+    return ConvertedSamples(raw);
 }
 
 std::vector<uint8_t> Words(const std::vector<uint16_t> &values)

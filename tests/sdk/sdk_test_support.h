@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <initializer_list>
 #include <map>
@@ -81,5 +82,25 @@ struct ScratchFolder {
         return names;
     }
 };
+
+// Converts raw and returns the converted samples (R G B per pixel, or grey).
+inline std::vector<uint32_t> ConvertedSamples(const J_IMAGE_RECORD &raw, uint32_t red = 4096,
+                                              uint32_t green = 4096, uint32_t blue = 4096)
+{
+    J_IMAGE_RECORD converted{};
+    EXPECT_EQ(J_Image_Malloc(&raw, &converted), J_ST_SUCCESS);
+    EXPECT_EQ(J_Image_FromRawToImage(&raw, &converted, red, green, blue), J_ST_SUCCESS);
+    const bool sixteenBit =
+        converted.pixelFormat == J_PF_GRAY16 || converted.pixelFormat == J_PF_RGB48;
+    std::vector<uint32_t> samples(converted.imageSize / (sixteenBit ? 2 : 1));
+    for (size_t i = 0; i < samples.size(); ++i) {
+        uint16_t word = converted.buffer[i];
+        if (sixteenBit)
+            std::memcpy(&word, converted.buffer + 2 * i, 2);
+        samples[i] = word;
+    }
+    EXPECT_EQ(J_Image_Free(&converted), J_ST_SUCCESS);
+    return samples;
+}
 
 #endif
