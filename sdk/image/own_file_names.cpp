@@ -16,10 +16,11 @@ const size_t kTokenDigits = 16;
 
 const char *Suffix(OwnFileKind kind) { return kind == OwnFileKind::Temporary ? ".tmp" : ".old"; }
 
-// Tells this process's names from another's in the same folder.
+// Tells this process's names from another's in the same folder. Never destroyed: a frame
+// callback may still be saving while the process exits.
 const std::string &ProcessToken()
 {
-    static const std::string token = [] {
+    static const std::string *const token = [] {
         std::random_device device;
         const uint64_t random = (uint64_t{device()} << 32) ^ device();
         const uint64_t mixed =
@@ -27,9 +28,9 @@ const std::string &ProcessToken()
             static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
         char text[kTokenDigits + 1];
         std::snprintf(text, sizeof text, "%016" PRIx64, mixed);
-        return std::string(text);
+        return new std::string(text);
     }();
-    return token;
+    return *token;
 }
 
 bool AllOf(const std::string &text, size_t from, size_t to, int (*test)(int))
