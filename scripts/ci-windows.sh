@@ -29,6 +29,9 @@ trap cleanup EXIT
 # One wineserver for the whole run instead of one per test, then the prefix's first boot.
 wineserver -p
 timeout 120 wineboot -i >/dev/null 2>&1
+# Wine's desktop process, started here with no output: started later by a program under test,
+# it would hold that program's output pipes open after the program ends.
+wine explorer.exe /desktop </dev/null >/dev/null 2>&1 &
 
 # The test programs in build-windows/bin find the DLLs of the package folder through WINEPATH.
 WINEPATH="$(winepath -w "$package")"
