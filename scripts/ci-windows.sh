@@ -29,9 +29,6 @@ trap cleanup EXIT
 # One wineserver for the whole run instead of one per test, then the prefix's first boot.
 wineserver -p
 timeout 120 wineboot -i >/dev/null 2>&1
-# Wine's desktop process, started here with no output: started later by a program under test,
-# it would hold that program's output pipes open after the program ends.
-wine explorer.exe /desktop </dev/null >/dev/null 2>&1 &
 
 # The test programs in build-windows/bin find the DLLs of the package folder through WINEPATH.
 WINEPATH="$(winepath -w "$package")"
@@ -39,6 +36,10 @@ export WINEPATH
 timeout 900 ctest --test-dir "$build" --output-on-failure --timeout 120 -LE e2e -E '^e2e_'
 export CAPTURE_SERVER_PLATFORM=windows
 export CAPTURE_SERVER_COMMAND="wine $package/capture-server.exe"
+# Wine's desktop process, which ends when left idle, started again here with no output and
+# kept busy by the tests: started by a server instead, it would hold the server's output pipes
+# open after the server ends.
+timeout 120 wineboot >/dev/null 2>&1
 (cd "$root/tests/e2e" &&
     timeout 1200 python3 -B -m unittest -v test_startup test_capture test_protocol \
         test_failures test_endpoint)

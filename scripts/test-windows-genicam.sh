@@ -15,7 +15,6 @@ trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 # Wine's own services and its desktop process start here, away from the server's output
 # pipes: started by the first program instead, they would keep its pipes open after it ends.
 timeout 120 wineboot >/dev/null 2>&1
-wine explorer.exe /desktop </dev/null >/dev/null 2>&1 &
 
 export CAPTURE_SERVER_PLATFORM=windows
 export CAPTURE_SERVER_COMMAND="wine $package/capture-server.exe"
