@@ -36,9 +36,10 @@ export WINEPATH
 timeout 900 ctest --test-dir "$build" --output-on-failure --timeout 120 -LE e2e -E '^e2e_'
 export CAPTURE_SERVER_PLATFORM=windows
 export CAPTURE_SERVER_COMMAND="wine $package/capture-server.exe"
-# Wine's desktop process, which ends when left idle, started again here with no output and
-# kept busy by the tests: started by a server instead, it would hold the server's output pipes
-# open after the server ends.
+# Wine's services and desktop process, started afresh here with no output and kept busy by
+# the tests: started by a server instead, they would hold its output pipes open after it ends.
+wineserver -k >/dev/null 2>&1 || true
+wineserver -p >/dev/null 2>&1
 timeout 120 wineboot >/dev/null 2>&1
 (cd "$root/tests/e2e" &&
     timeout 1200 python3 -B -m unittest -v test_startup test_capture test_protocol \
