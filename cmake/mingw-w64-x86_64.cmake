@@ -28,5 +28,28 @@ if(WINE_PROGRAM)
     set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE_PROGRAM})
 endif()
 
-# pkg-config looks in the Windows sysroot only, so no Linux library is taken for the target.
+# The Windows build of Aravis and its libraries (scripts/build-windows-deps.sh), when built:
+# CAPTURE_WINDOWS_DEPS names its prefix, by default the one the script builds now.
+if(NOT CAPTURE_WINDOWS_DEPS AND DEFINED ENV{CAPTURE_WINDOWS_DEPS})
+    set(CAPTURE_WINDOWS_DEPS $ENV{CAPTURE_WINDOWS_DEPS})
+endif()
+if(NOT CAPTURE_WINDOWS_DEPS)
+    execute_process(COMMAND ${CMAKE_CURRENT_LIST_DIR}/../scripts/build-windows-deps.sh --print-prefix
+                    OUTPUT_VARIABLE CAPTURE_WINDOWS_DEPS OUTPUT_STRIP_TRAILING_WHITESPACE
+                    ERROR_QUIET)
+endif()
+set(CAPTURE_WINDOWS_DEPS ${CAPTURE_WINDOWS_DEPS} CACHE PATH
+    "Prefix of the Windows build of Aravis and its libraries")
+# Copied into each try_compile project, which sees this file again.
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES CAPTURE_WINDOWS_DEPS)
+
+# pkg-config looks in that prefix and the Windows sysroot only, so no Linux library is taken
+# for the target. The prefix is one of the find roots too: CMake turns each library pkg-config
+# names into a full path with find_library, which looks inside the roots only, and a library
+# it did not find would reach the link as a bare name without its folder.
 find_program(PKG_CONFIG_EXECUTABLE NAMES ${MINGW_TRIPLET}-pkg-config)
+set(ENV{PKG_CONFIG_LIBDIR} /usr/${MINGW_TRIPLET}/lib/pkgconfig)
+if(EXISTS ${CAPTURE_WINDOWS_DEPS}/lib/pkgconfig/aravis-0.8.pc)
+    set(ENV{PKG_CONFIG_LIBDIR} ${CAPTURE_WINDOWS_DEPS}/lib/pkgconfig:$ENV{PKG_CONFIG_LIBDIR})
+    list(APPEND CMAKE_FIND_ROOT_PATH ${CAPTURE_WINDOWS_DEPS})
+endif()

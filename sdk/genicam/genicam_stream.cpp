@@ -1,13 +1,17 @@
 // The Aravis stream of a GenICam camera and the delivery of its buffers as frames.
 #include "genicam_stream.h"
 
+#include "genicam_buffer.h"
 #include "genicam_frame_ids.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
 
 const int kStreamBuffers = 4;
+// The largest receive buffer asked of the system for a GigE Vision stream.
+const uint64_t kMaxSocketBufferBytes = 64u << 20;
 
 // Prints Aravis's reason for a failed step on standard error and frees it.
 void ReportError(const char *step, GError *error)
@@ -17,6 +21,20 @@ void ReportError(const char *step, GError *error)
 }
 
 int64_t HostTimeNs() { return g_get_real_time() * 1000; }
+
+// A camera sends each frame as one burst of packets, faster than a busy receiver may read
+// them: the stream socket's receive buffer holds as many frames as the stream has buffers,
+// where the system's default (about 200 KB on Linux, which Wine passes on, 64 KB on Windows)
+// holds less than one frame and drops the rest of each burst.
+void SizeSocketBuffer(ArvStream *stream, uint32_t payloadBytes)
+{
+    if (!ARV_IS_GV_STREAM(stream))
+        return;
+    const uint64_t bytes = std::min<uint64_t>(static_cast<uint64_t>(payloadBytes) * kStreamBuffers,
+                                              kMaxSocketBufferBytes);
+    g_object_set(stream, "socket-buffer", ARV_GV_STREAM_SOCKET_BUFFER_FIXED, "socket-buffer-size",
+                 static_cast<gint>(bytes), nullptr);
+}
 
 } // namespace
 
@@ -35,6 +53,7 @@ class GenicamStream : public BackendStream {
   private:
     static void OnNewBuffer(ArvStream *stream, void *self);
     bool IsNewCompleteFrame(ArvBuffer *buffer) const;
+    void DeliverImage(ArvBuffer *buffer, uint64_t frameId);
 
     ArvDevice *const device_;
     CameraLoss *const loss_;
@@ -69,6 +88,7 @@ J_STATUS_TYPE GenicamStream::Open(ArvCamera *camera, uint32_t payloadBytes)
         ReportError("open stream", error);
         return J_ST_NOT_AVAILABLE;
     }
+    SizeSocketBuffer(stream_, payloadBytes);
     for (int index = 0; index < kStreamBuffers; ++index)
         arv_stream_push_buffer(stream_, arv_buffer_new_allocate(payloadBytes));
     g_signal_connect(stream_, "new-buffer", G_CALLBACK(OnNewBuffer), this);
@@ -123,16 +143,32 @@ void GenicamStream::DeliverLoss()
 
 bool GenicamStream::IsNewCompleteFrame(ArvBuffer *buffer) const
 {
-    if (arv_buffer_get_status(buffer) != ARV_BUFFER_STATUS_SUCCESS)
-        return false;
-    const ArvBufferPayloadType payload = arv_buffer_get_payload_type(buffer);
-    if (payload != ARV_BUFFER_PAYLOAD_TYPE_IMAGE &&
-        payload != ARV_BUFFER_PAYLOAD_TYPE_EXTENDED_CHUNK_DATA)
-        return false;
-    return static_cast<int64_t>(arv_buffer_get_system_timestamp(buffer)) >= startedAtNs_;
+    return IsCompleteImage(buffer) &&
+           static_cast<int64_t>(arv_buffer_get_system_timestamp(buffer)) >= startedAtNs_;
+}
+
+// The buffer is a complete image: its pixels go to the sink as they are, without a copy.
+void GenicamStream::DeliverImage(ArvBuffer *buffer, uint64_t frameId)
+{
+    size_t bytes = 0;
+    const void *data = arv_buffer_get_image_data(buffer, &bytes);
+    const gint width = arv_buffer_get_image_width(buffer);
+    const gint height = arv_buffer_get_image_height(buffer);
+    if (data == nullptr || width <= 0 || height <= 0 || bytes > UINT32_MAX)
+        return;
+    J_IMAGE_RECORD frame{};
+    frame.pixelFormat = arv_buffer_get_image_pixel_format(buffer);
+    frame.width = static_cast<uint32_t>(width);
+    frame.height = static_cast<uint32_t>(height);
+    frame.imageSize = static_cast<uint32_t>(bytes);
+    frame.buffer = static_cast<uint8_t *>(const_cast<void *>(data));
+    frame.frameId = frameId;
+    frame.timestampUs = arv_buffer_get_timestamp(buffer) / 1000;
+    DeliverFrame(sink_, &frame);
 }
 
 // Runs on Aravis's stream thread for every finished buffer, which goes back to the stream.
+// Anything but a complete image of the current acquisition is dropped unread.
 void GenicamStream::OnNewBuffer(ArvStream *stream, void *self)
 {
     GenicamStream *const owner = static_cast<GenicamStream *>(self);
@@ -141,22 +177,8 @@ void GenicamStream::OnNewBuffer(ArvStream *stream, void *self)
         return;
     // Every buffer counts, delivered or not, so that no wrap of the ids goes unseen.
     const uint64_t frameId = owner->frameIds_.Extend(arv_buffer_get_frame_id(buffer));
-    size_t bytes = 0;
-    const void *data = arv_buffer_get_image_data(buffer, &bytes);
-    const gint width = arv_buffer_get_image_width(buffer);
-    const gint height = arv_buffer_get_image_height(buffer);
-    if (owner->acquiring_ && owner->IsNewCompleteFrame(buffer) && data != nullptr && width > 0 &&
-        height > 0 && bytes <= UINT32_MAX) {
-        J_IMAGE_RECORD frame{};
-        frame.pixelFormat = arv_buffer_get_image_pixel_format(buffer);
-        frame.width = static_cast<uint32_t>(width);
-        frame.height = static_cast<uint32_t>(height);
-        frame.imageSize = static_cast<uint32_t>(bytes);
-        frame.buffer = static_cast<uint8_t *>(const_cast<void *>(data));
-        frame.frameId = frameId;
-        frame.timestampUs = arv_buffer_get_timestamp(buffer) / 1000;
-        DeliverFrame(owner->sink_, &frame);
-    }
+    if (owner->acquiring_ && owner->IsNewCompleteFrame(buffer))
+        owner->DeliverImage(buffer, frameId);
     arv_stream_push_buffer(stream, buffer);
 }
 

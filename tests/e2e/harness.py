@@ -274,9 +274,11 @@ class Server:
 
     @property
     def stderr(self):
-        """What the server wrote on stderr; complete once it has exited."""
+        """What the server wrote on stderr, with line feeds ending its lines on every system;
+        complete once it has exited."""
         with self._condition:
-            return self._stderr.decode("latin-1")
+            text = self._stderr.decode("latin-1")
+        return text.replace("\r\n", "\n") if WINDOWS else text
 
     def wait_for_line(self, line, timeout=TIMEOUT, start=0):
         """Waits until line (with its line feed) has been printed at index start or later;
