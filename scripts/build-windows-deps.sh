@@ -8,6 +8,8 @@
 # /var/cache/capture-server/windows-deps), under a key made of this script's own text, which
 # holds every pin and option: a run with the same script reuses the prefix, any change builds a
 # new one from scratch. With --print-prefix it only prints where the prefix is (or would be).
+# Exits 77, with the reason on standard error, when the prefix is not built and the tarballs'
+# folder is not there.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 script="$root/scripts/build-windows-deps.sh"
@@ -48,6 +50,10 @@ if [ -f "$prefix/.complete" ]; then
     exit 0
 fi
 
+if [ ! -d "$vendor" ]; then
+    echo "SKIP: no tarballs folder $vendor (set CAPTURE_WINDOWS_VENDOR_DIR)" >&2
+    exit 77
+fi
 rm -rf "$prefix" "$prefix.work"
 work="$prefix.work"
 mkdir -p "$prefix" "$work"

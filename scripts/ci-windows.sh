@@ -39,7 +39,13 @@ timeout 900 ctest --test-dir "$build" --output-on-failure --timeout 120 -LE e2e 
 )
 
 echo "== the Windows package with the GenICam backend"
+set +e
 deps="$("$root/scripts/build-windows-deps.sh" | tail -n 1)"
+status=$?
+set -e
+# 77: neither a built prefix nor the tarballs to build one, as the script said.
+[ "$status" -ne 77 ] || exit 0
+[ "$status" -eq 0 ] || exit "$status"
 cmake -S "$root" -B "$genicam_build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
     -DCAPTURE_WINDOWS_DEPS="$deps" -DBUILD_TESTING=OFF -DCAPTURE_WARNINGS_AS_ERRORS=ON \
     -DCAPTURE_GENICAM=ON
