@@ -12,6 +12,10 @@ done
 
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
+# One installation at a time: CI builds the Windows dependencies beside the other stages,
+# and apt-get refuses to run while another holds its lock.
+exec 8>/tmp/capture-server-apt.lock
+flock 8
 echo "Installing: ${missing[*]}"
 $sudo apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
