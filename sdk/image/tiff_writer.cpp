@@ -169,13 +169,15 @@ bool EncodeTiffHeader(const J_IMAGE_RECORD &image, const PixelFormatInfo &format
 
 // Creates a new file under the first name from namer that is free. fopen's "x" never opens
 // an existing file nor follows a symlink; a name that exists is a collision, any other
-// failure (missing or read-only folder) ends the search. Null when no name works.
+// failure (missing or read-only folder) ends the search. The file is not inherited by child
+// processes. Null when no name works.
 std::FILE *CreateExclusively(const std::filesystem::path &target, const TemporaryNamer &namer,
                              std::filesystem::path *created)
 {
     for (unsigned attempt = 0; attempt < kNameAttempts; ++attempt) {
         const std::filesystem::path candidate = namer(target);
-        std::FILE *file = std::fopen(candidate.string().c_str(), "wbx");
+        std::FILE *file =
+            std::fopen(candidate.string().c_str(), "wbx" JAI_FACTORY_NOT_INHERITED_MODE);
         if (file != nullptr) {
             *created = candidate;
             return file;
