@@ -74,11 +74,12 @@ class HeldFileReaderTest(ServerTestCase):
             times.append(capture.replied_clock - capture.requested_clock)
         summary = self.stop_reader(reader)
         self.end(server, client)
-        # "opens <n> failed <n> bytes <min>..<max>": it read whole files all along.
+        # "opens <n> failed <n> bytes <min>..<max>": it read whole files all along. Its fopen
+        # may fail for a moment (counted, not checked): the rename's own handle on the new
+        # file, open with delete access until the rename returns, refuses it.
         words = summary.split()
         self.assertEqual(words[0::2], ["opens", "failed", "bytes"], summary)
         self.assertGreater(int(words[1]), CAPTURES, summary)
-        self.assertEqual(words[3], "0", summary)
         self.assertGreaterEqual(int(words[5].split("..")[0]), 640 * 480, summary)
         self.assertEqual(self.own_files(), [])
         sys.stderr.write("\n%d captures beside the reader: slowest %.0f ms, median %.0f ms; "
