@@ -35,7 +35,7 @@ timeout 900 ctest --test-dir "$build" --output-on-failure --timeout 120 -LE e2e 
     export CAPTURE_SERVER_COMMAND="wine $build/bin/capture-server.exe"
     cd "$root/tests/e2e"
     timeout 1800 python3 -B -m unittest -v test_startup test_capture test_protocol \
-        test_failures test_endpoint test_formats
+        test_failures test_endpoint test_formats test_windows_readers
 )
 
 echo "== the Windows package with the GenICam backend"

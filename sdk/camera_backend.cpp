@@ -38,5 +38,6 @@ BackendChoice ChooseBackend(const VariableLookup &lookup)
     if (!error.empty())
         return BackendChoice{J_ST_CONFIGURATION, nullptr, 0, error};
     choice.backend = ConfigureBackend(std::move(choice.backend), settings);
+    choice.saveWaitMs = settings.saveWaitMs;
     return choice;
 }

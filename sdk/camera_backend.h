@@ -67,7 +67,8 @@ struct BackendChoice {
     J_STATUS_TYPE status;
     std::unique_ptr<CameraBackend> backend; // when status is J_ST_SUCCESS
     FailureSet failures;                    // operations the configuration makes fail
-    std::string error; // when status is not J_ST_SUCCESS: one line naming variable and value
+    std::string error;       // when status is not J_ST_SUCCESS: one line naming variable and value
+    uint32_t saveWaitMs = 0; // CAMERA_SDK_SAVE_WAIT_MS, when status is J_ST_SUCCESS
 };
 
 // The one place that picks the backend: CAMERA_SDK_BACKEND ("sim" when unset or empty), then

@@ -35,6 +35,24 @@ std::string ParseFeatureItem(const std::string &item, std::vector<FeatureSetting
     return {};
 }
 
+// Empty when unset or empty (the default stays), else whole milliseconds within the range.
+std::string ParseSaveWait(const VariableLookup &lookup, uint32_t *milliseconds)
+{
+    const char *variable = "CAMERA_SDK_SAVE_WAIT_MS";
+    const char *value = lookup(variable);
+    const std::string text = value == nullptr ? "" : value;
+    if (text.empty())
+        return {};
+    int64_t parsed = 0;
+    if (!ParseFeatureInteger(text, &parsed))
+        return ConfigProblem(variable, text, "is not an integer");
+    if (parsed < 0 || parsed > kMaxSaveWaitMs)
+        return ConfigProblem(variable, text,
+                             "is out of range (0 to " + std::to_string(kMaxSaveWaitMs) + ")");
+    *milliseconds = static_cast<uint32_t>(parsed);
+    return {};
+}
+
 } // namespace
 
 std::string ParseCameraSettings(const VariableLookup &lookup, CameraSettings *settings)
@@ -56,6 +74,9 @@ std::string ParseCameraSettings(const VariableLookup &lookup, CameraSettings *se
             break;
         start = semicolon + 1;
     }
+    const std::string problem = ParseSaveWait(lookup, &parsed.saveWaitMs);
+    if (!problem.empty())
+        return problem;
     *settings = parsed;
     return {};
 }

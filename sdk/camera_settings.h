@@ -4,11 +4,14 @@
 //                        in their order. Spaces and tabs around names and values are ignored,
 //                        and so are items that are empty or blank (a trailing ';', say); a
 //                        value may be empty and may hold '=' (the first '=' ends the name).
+//   CAMERA_SDK_SAVE_WAIT_MS  how long a save waits for another program to close the file it
+//                        replaces, in milliseconds, 0 to kMaxSaveWaitMs (file_replace.h)
 // and the parsing of the values written through CAMERA_SDK_FEATURES, the same in every backend.
 #ifndef JAI_FACTORY_CAMERA_SETTINGS_H
 #define JAI_FACTORY_CAMERA_SETTINGS_H
 
 #include "camera_backend.h"
+#include "file_replace.h"
 
 #include <cstdint>
 #include <string>
@@ -22,10 +25,11 @@ struct FeatureSetting {
 struct CameraSettings {
     std::string cameraId; // empty: every camera
     std::vector<FeatureSetting> features;
+    uint32_t saveWaitMs = kDefaultSaveWaitMs;
 };
 
-// Reads both variables through lookup; returns the problem of the first malformed one as an
-// error line naming the variable (ConfigProblem), empty when both are well formed.
+// Reads the variables through lookup; returns the problem of the first malformed one as an
+// error line naming the variable (ConfigProblem), empty when all are well formed.
 std::string ParseCameraSettings(const VariableLookup &lookup, CameraSettings *settings);
 
 // A feature value as an integer: an optional minus sign, then decimal digits, within 64 bits.

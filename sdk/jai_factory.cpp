@@ -16,6 +16,7 @@
 #include "tiff_writer.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -32,6 +33,7 @@ namespace {
 struct FactoryEntry {
     std::unique_ptr<CameraBackend> backend;
     FailureSet failures;
+    uint32_t saveWaitMs;
 };
 
 struct CameraEntry {
@@ -64,6 +66,9 @@ Registry &TheRegistry()
 // The failures of the calls that take no handle (the J_Image_ calls but J_Image_OpenStream
 // and J_Image_CloseStream): those of the newest open factory, none when no factory is open.
 std::atomic<FailureSet> imageCallFailures{0};
+// How long J_Image_SaveFile waits for a program that holds its file open: the newest open
+// factory's, the default when none is open.
+std::atomic<uint32_t> saveWaitMs{kDefaultSaveWaitMs};
 
 // True on a frame thread while it runs a callback.
 thread_local bool insideFrameCallback = false;
@@ -109,10 +114,12 @@ J_STATUS_TYPE WithEntry(std::map<uint64_t, Entry> Registry::*entries, const void
 // callback waiting for this one.
 bool ClosingRefused() { return insideFrameCallback; }
 
-void RefreshImageCallFailures(const Registry &registry)
+void RefreshImageCallSettings(const Registry &registry)
 {
     imageCallFailures =
         registry.factories.empty() ? 0 : registry.factories.rbegin()->second.failures;
+    saveWaitMs = registry.factories.empty() ? kDefaultSaveWaitMs
+                                            : registry.factories.rbegin()->second.saveWaitMs;
 }
 
 bool ImageCallFails(FailurePoint point) { return Fails(imageCallFailures, point); }
@@ -154,8 +161,9 @@ J_STATUS_TYPE J_Factory_Open(const char *, FACTORY_HANDLE *factory)
         Registry &registry = TheRegistry();
         std::lock_guard<std::mutex> lock(registry.mutex);
         const uint64_t id = ++registry.lastId;
-        registry.factories[id] = FactoryEntry{std::move(choice.backend), choice.failures};
-        RefreshImageCallFailures(registry);
+        registry.factories[id] =
+            FactoryEntry{std::move(choice.backend), choice.failures, choice.saveWaitMs};
+        RefreshImageCallSettings(registry);
         *factory = HandleOf(id);
         return J_ST_SUCCESS;
     });
@@ -189,7 +197,7 @@ J_STATUS_TYPE J_Factory_Close(FACTORY_HANDLE factory)
             }
             backend = std::move(entry->backend);
             registry.factories.erase(IdOf(factory));
-            RefreshImageCallFailures(registry);
+            RefreshImageCallSettings(registry);
         }
         streams.clear();
         cameras.clear();
@@ -433,7 +441,8 @@ J_STATUS_TYPE J_Image_SaveFile(const J_IMAGE_RECORD *image, const char *fileName
             return J_ST_INVALID_PARAMETER;
         if (ImageCallFails(FailurePoint::SaveFile))
             return J_ST_INJECTED_FAILURE;
-        return SaveTiff(*image, fileName, UniqueTemporaryName);
+        return SaveTiff(*image, fileName, UniqueTemporaryName,
+                        std::chrono::milliseconds(saveWaitMs.load()));
     });
 }
 

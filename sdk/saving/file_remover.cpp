@@ -21,6 +21,7 @@ struct Remover {
     bool stopping = false; // FinishRemovals waits for the thread: removals go inline meanwhile
     std::vector<std::filesystem::path> files;
     std::vector<std::filesystem::path> folders;
+    std::vector<std::filesystem::path> refused; // held open by another program when removed
     std::set<std::filesystem::path> foldersSeen;
 };
 
@@ -31,10 +32,28 @@ Remover &TheRemover()
     return *remover;
 }
 
-void RemoveQuietly(const std::filesystem::path &file)
+// False when the file is there and could not be removed.
+bool RemoveQuietly(const std::filesystem::path &file)
 {
-    std::error_code ignored;
-    std::filesystem::remove(file, ignored);
+    std::error_code error;
+    std::filesystem::remove(file, error);
+    return !error;
+}
+
+// Unlocks while it removes: tries again each file that was refused before, keeps those
+// refused again.
+void RetryRefused(Remover *remover, std::unique_lock<std::mutex> &lock)
+{
+    std::vector<std::filesystem::path> refused;
+    refused.swap(remover->refused);
+    lock.unlock();
+    std::vector<std::filesystem::path> stillRefused;
+    for (const std::filesystem::path &file : refused) {
+        if (!RemoveQuietly(file))
+            stillRefused.push_back(file);
+    }
+    lock.lock();
+    remover->refused.insert(remover->refused.end(), stillRefused.begin(), stillRefused.end());
 }
 
 void RemoveOtherRunsFiles(const std::filesystem::path &folder)
@@ -67,7 +86,10 @@ void RunRemovals(Remover *remover)
             lock.unlock();
             RemoveQuietly(file);
             lock.lock();
+            RetryRefused(remover, lock);
         } else {
+            RetryRefused(remover, lock);
+            remover->refused.clear();
             return;
         }
     }
@@ -103,6 +125,16 @@ void RemoveLater(const std::filesystem::path &file)
         }
     }
     RemoveQuietly(file);
+}
+
+void RemoveOnceReleased(const std::filesystem::path &file)
+{
+    if (RemoveQuietly(file))
+        return;
+    Remover &remover = TheRemover();
+    std::lock_guard<std::mutex> lock(remover.mutex);
+    if (AcceptsJobs(&remover))
+        remover.refused.push_back(file);
 }
 
 void RemoveOtherRunsFilesOnce(const std::filesystem::path &folder)

@@ -16,6 +16,11 @@ const size_t kPendingRemovals = 1;
 // Removes file (never what a symlink there points to) soon, on the remover's thread.
 void RemoveLater(const std::filesystem::path &file);
 
+// Removes file (never what a symlink there points to) now. When the system refuses because
+// another program holds it open (Windows), tries again after each later removal handed over
+// and in FinishRemovals; one still held then is left, for a later run to remove.
+void RemoveOnceReleased(const std::filesystem::path &file);
+
 // The first time folder is named in this process: removes there, soon, every file that
 // IsOtherRunsOwnFile recognises. Nothing else in the folder is touched.
 void RemoveOtherRunsFilesOnce(const std::filesystem::path &folder);

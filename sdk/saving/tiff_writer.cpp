@@ -2,6 +2,7 @@
 #include "tiff_writer.h"
 
 #include "file_remover.h"
+#include "file_replace.h"
 #include "own_file_names.h"
 #include "pixel_formats.h"
 
@@ -217,7 +218,7 @@ std::filesystem::path UniqueTemporaryName(const std::filesystem::path &target)
 }
 
 J_STATUS_TYPE SaveTiff(const J_IMAGE_RECORD &image, const char *fileName,
-                       const TemporaryNamer &namer)
+                       const TemporaryNamer &namer, std::chrono::milliseconds saveWait)
 {
     const PixelFormatInfo *format = FindPixelFormat(image.pixelFormat);
     uint32_t pixelBytes = 0;
@@ -244,14 +245,18 @@ J_STATUS_TYPE SaveTiff(const J_IMAGE_RECORD &image, const char *fileName,
         Discard(temporary);
         return J_ST_FILE_ERROR;
     }
-    // rename replaces the target itself, a symlink there included, in one step.
     const std::filesystem::path replaced = KeepUnderHiddenName(target);
-    std::error_code error;
-    std::filesystem::rename(temporary, target, error);
-    if (error) {
+    const ReplaceOutcome outcome = MoveIntoPlace(temporary, target, saveWait);
+    if (outcome != ReplaceOutcome::Replaced) {
         Discard(temporary);
+        // The program that holds the old file open keeps its hidden name from going too.
         if (!replaced.empty())
-            Discard(replaced);
+            RemoveOnceReleased(replaced);
+        if (outcome == ReplaceOutcome::HeldOpen)
+            std::fprintf(stderr,
+                         "Jai_Factory: %s not replaced: another program holds it open "
+                         "(waited %lld ms)\n",
+                         fileName, static_cast<long long>(saveWait.count()));
         return J_ST_FILE_ERROR;
     }
     if (!replaced.empty())

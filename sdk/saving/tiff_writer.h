@@ -4,6 +4,9 @@
 
 #include <Jai_Factory.h>
 
+#include "file_replace.h"
+
+#include <chrono>
 #include <filesystem>
 #include <functional>
 
@@ -16,11 +19,14 @@ std::filesystem::path UniqueTemporaryName(const std::filesystem::path &target);
 
 // Writes image (grey or RGB, 8 or 16 bits) as an uncompressed TIFF to fileName: creates a
 // temporary file exclusively with a name from namer, writes it, then renames it over
-// fileName, which is replaced (a symlink there included, not followed). A replaced file is
+// fileName, which is replaced (a symlink there included, not followed). Where another program
+// holds fileName open so that the system refuses the replace (Windows), it is tried again
+// for up to saveWait, then the save fails with a line on standard error. A replaced file is
 // removed off the calling thread (file_remover.h), and the first save into a folder removes
 // there the library's leftovers of other runs. On failure nothing is left behind and fileName
 // is untouched.
-J_STATUS_TYPE SaveTiff(const J_IMAGE_RECORD &image, const char *fileName,
-                       const TemporaryNamer &namer);
+J_STATUS_TYPE
+SaveTiff(const J_IMAGE_RECORD &image, const char *fileName, const TemporaryNamer &namer,
+         std::chrono::milliseconds saveWait = std::chrono::milliseconds(kDefaultSaveWaitMs));
 
 #endif

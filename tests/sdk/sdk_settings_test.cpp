@@ -1,5 +1,5 @@
 // The settings of every backend: the CAMERA_SDK_FEATURES list, the simulated camera's
-// writable features, and the camera chosen by CAMERA_SDK_CAMERA.
+// writable features, the camera chosen by CAMERA_SDK_CAMERA, and CAMERA_SDK_SAVE_WAIT_MS.
 #include "sdk_test_support.h"
 
 #include "camera_settings.h"
@@ -63,6 +63,29 @@ TEST(SdkSettings, FeatureListIsTrimmedSkipsBlankItemsAndNamesAMalformedOne)
               R"(CAMERA_SDK_FEATURES: "Height" has no '=' (Name=Value;...))"},
              {"Width=64; = 32", R"(CAMERA_SDK_FEATURES: "= 32" has no feature name)"}})
         EXPECT_EQ(ParseFeatures(list), std::make_pair(Settings{}, error)) << list;
+}
+
+TEST(SdkSettings, SaveWaitIsWholeMillisecondsUpToAMinute)
+{
+    const auto parse = [](const char *value) {
+        CameraSettings settings;
+        const std::string error = ParseCameraSettings(
+            [value](const char *name) {
+                return std::string(name) == "CAMERA_SDK_SAVE_WAIT_MS" ? value : nullptr;
+            },
+            &settings);
+        return std::make_pair(settings.saveWaitMs, error);
+    };
+    EXPECT_EQ(parse(nullptr), std::make_pair(kDefaultSaveWaitMs, std::string()));
+    EXPECT_EQ(parse(""), std::make_pair(kDefaultSaveWaitMs, std::string()));
+    EXPECT_EQ(parse("0"), std::make_pair(0u, std::string()));
+    EXPECT_EQ(parse("60000"), std::make_pair(60000u, std::string()));
+    for (const char *bad : {"60001", "-1"})
+        EXPECT_EQ(parse(bad).second, "CAMERA_SDK_SAVE_WAIT_MS: \"" + std::string(bad) +
+                                         "\" is out of range (0 to 60000)");
+    for (const char *bad : {"1.5", " 100", "abc"})
+        EXPECT_EQ(parse(bad).second,
+                  "CAMERA_SDK_SAVE_WAIT_MS: \"" + std::string(bad) + "\" is not an integer");
 }
 
 TEST(SdkSettings, FeatureNumbersAreDecimalAndWhole)
