@@ -5,6 +5,7 @@
 #include "capture_client.h"
 #include "frame_timestamp.h"
 #include "latency_summary.h"
+#include "phase_events.h"
 #include "server_process.h"
 
 #include <algorithm>
@@ -32,7 +33,42 @@ struct Options {
     std::string server;
     bool tmpfs = false;  // the server's folder and the floor's saves on /dev/shm
     std::string samples; // every capture's reply time, for bench/plot_latency.py
+    std::string probe;   // bench/phase_probe's library, preloaded into the server
 };
+
+// The phases of a capture, from the probe's stamps and the client's own times. The command
+// thread's path adds up to the reply time; the frame thread's save runs beside its middle.
+struct Phase {
+    const char *name;
+    double (*length)(const CaptureStamps &stamps, double sentMs, double receivedMs);
+};
+
+const Phase kPhases[] = {
+    {"command to start command",
+     [](const CaptureStamps &s, double sent, double) { return s.startCalled - sent; }},
+    {"start command to frame callback",
+     [](const CaptureStamps &s, double, double) { return s.frameClaimed - s.startCalled; }},
+    {"callback to stop command",
+     [](const CaptureStamps &s, double, double) { return s.stopCalled - s.frameClaimed; }},
+    {"stop command",
+     [](const CaptureStamps &s, double, double) { return s.stopReturned - s.stopCalled; }},
+    {"stop to pause",
+     [](const CaptureStamps &s, double, double) { return s.pauseBegan - s.stopReturned; }},
+    {"pause", [](const CaptureStamps &s, double, double) { return s.pauseEnded - s.pauseBegan; }},
+    {"pause to reply sent",
+     [](const CaptureStamps &s, double, double) { return s.replySent - s.pauseEnded; }},
+    {"reply's way back",
+     [](const CaptureStamps &s, double, double received) { return received - s.replySent; }},
+    // The frame thread, beside the stop and the pause.
+    {"callback to conversion done",
+     [](const CaptureStamps &s, double, double) { return s.converted - s.frameClaimed; }},
+    {"conversion to file in place",
+     [](const CaptureStamps &s, double, double) { return s.fileInPlace - s.converted; }},
+    {"file in place to reply sent",
+     [](const CaptureStamps &s, double, double) { return s.replySent - s.fileInPlace; }},
+};
+const size_t kPhaseCount = sizeof kPhases / sizeof kPhases[0];
+const size_t kCommandThreadPhases = 8; // the first ones, which add up to the reply
 
 struct SettingResult {
     LatencySummary replies;
@@ -48,6 +84,7 @@ struct SettingResult {
     LatencySummary replyAfterFrame;
     long earlyResidentKiB; // after kEarlyMemoryCapture captures; -1 when fewer were run
     long finalResidentKiB;
+    LatencySummary phases[kPhaseCount];
 };
 
 const char kUsage[] =
@@ -55,9 +92,10 @@ const char kUsage[] =
     "[--server PATH] [--tmpfs] [--samples FILE]\n"
     "Starts the capture server with the simulated camera at each setting (default: the four\n"
     "of the goals), runs N captures (default 200) alternating Get1 and Get2, and prints the\n"
-    "time from command sent to reply received beside its floor. --tmpfs runs the server's\n"
-    "folder (and the floor's saves) on the tmpfs /dev/shm; --samples writes every reply time\n"
-    "with its setting's floors to FILE (CSV), for bench/plot_latency.py.\n";
+    "time from command sent to reply received beside its floor, and the phases of the\n"
+    "captures as the phase probe (preloaded into the server) stamps them. --tmpfs runs the\n"
+    "server's folder (and the floor's saves) on the tmpfs /dev/shm; --samples writes every\n"
+    "reply time with its setting's floors to FILE (CSV), for bench/plot_latency.py.\n";
 
 bool ParseOptions(int argc, char **argv, Options *options)
 {
@@ -85,6 +123,7 @@ bool ParseOptions(int argc, char **argv, Options *options)
         options->settings = DefaultBenchSettings();
     if (options->server.empty())
         options->server = ServerBesideThisProgram();
+    options->probe = BesideThisProgram("libcapture_phase_probe.so");
     return true;
 }
 
@@ -124,8 +163,7 @@ bool MedianSaveMs(const BenchSetting &setting, double *median, std::string *erro
         saved = SaveFrame(&frame.record, file.c_str());
         times.push_back(MillisecondsSince(start));
     }
-    std::error_code ignored;
-    std::filesystem::remove_all(folder, ignored);
+    RemoveFolder(folder);
     if (!saved) {
         *error = "the library could not convert and save a frame of " + setting.label;
         return false;
@@ -137,6 +175,7 @@ bool MedianSaveMs(const BenchSetting &setting, double *median, std::string *erro
 // The times of one capture. The frame's timestamp and this program's clock are both the
 // system's monotonic clock, so the two parts can be told apart.
 struct CaptureTimes {
+    double sentMs; // monotonic
     double roundTripMs;
     double frameAfterCommandMs; // from the command to the start of the frame's rendering
     double replyAfterFrameMs;   // from there to the reply
@@ -144,6 +183,7 @@ struct CaptureTimes {
 };
 
 struct SeriesTimes {
+    std::vector<double> sentMs; // every capture's, the warm-up ones too
     std::vector<double> roundTrips;
     std::vector<double> framesAfterCommand;
     std::vector<double> repliesAfterFrame;
@@ -168,6 +208,7 @@ bool Capture(const ServerConnection &connection, const BenchServer &server, int 
                  ") got no \"Done\\n\" reply";
         return false;
     }
+    times->sentMs = sentMs;
     times->roundTripMs = result.roundTripMs;
     uint64_t frameUs = 0;
     times->stamped =
@@ -185,11 +226,13 @@ bool RunCaptures(const ServerConnection &connection, const BenchServer &server, 
     for (int index = 0; index < kWarmUpCaptures; ++index) {
         if (!Capture(connection, server, index, &times, error))
             return false;
+        series->sentMs.push_back(times.sentMs);
     }
     result->earlyResidentKiB = -1;
     for (int index = 0; index < captures; ++index) {
         if (!Capture(connection, server, index, &times, error))
             return false;
+        series->sentMs.push_back(times.sentMs);
         series->roundTrips.push_back(times.roundTripMs);
         series->framesAfterCommand.push_back(times.frameAfterCommandMs);
         series->repliesAfterFrame.push_back(times.replyAfterFrameMs);
@@ -215,9 +258,20 @@ bool MeasureSetting(const BenchSetting &setting, const Options &options, Setting
     result->floorMs = result->periodMs + result->saveMs + kPauseMs;
     result->overlappedFloorMs = result->periodMs + std::max(result->saveMs, kPauseMs);
 
-    BenchServer server;
-    if (!StartServer(options.server, setting.variables, &server, error))
+    const std::string probeFolder = MakeTemporaryFolder("capture-bench-phases-");
+    if (probeFolder.empty()) {
+        *error = "cannot make a temporary folder";
         return false;
+    }
+    const std::string probeLog = probeFolder + "/phases.log";
+    Variables variables = setting.variables;
+    variables.emplace_back("LD_PRELOAD", options.probe);
+    variables.emplace_back("CAPTURE_PHASE_LOG", probeLog);
+    BenchServer server;
+    if (!StartServer(options.server, variables, &server, error)) {
+        RemoveFolder(probeFolder);
+        return false;
+    }
     ServerConnection connection;
     if (!ConnectAsClient(server, &connection, error)) {
         StopServer(&server);
@@ -228,6 +282,10 @@ bool MeasureSetting(const BenchSetting &setting, const Options &options, Setting
     Disconnect(&connection);
     const std::string console = ConsoleTail(server);
     const int status = StopServer(&server);
+    std::vector<CaptureStamps> stamps;
+    std::string probeError;
+    const bool stamped = ReadCaptureStamps(probeLog, &stamps, &probeError);
+    RemoveFolder(probeFolder);
     if (!ran) {
         *error += "; the server's last lines:\n" + console;
         return false;
@@ -241,6 +299,21 @@ bool MeasureSetting(const BenchSetting &setting, const Options &options, Setting
     result->stamped = series.stamped;
     result->frameAfterCommand = SummarizeLatencies(series.framesAfterCommand);
     result->replyAfterFrame = SummarizeLatencies(series.repliesAfterFrame);
+    if (!stamped || stamps.size() != series.sentMs.size()) {
+        *error = stamped ? "the phase probe stamped " + std::to_string(stamps.size()) +
+                               " captures of " + std::to_string(series.sentMs.size())
+                         : probeError;
+        return false;
+    }
+    for (size_t phase = 0; phase < kPhaseCount; ++phase) {
+        std::vector<double> lengths;
+        for (size_t index = kWarmUpCaptures; index < stamps.size(); ++index) {
+            const double sentMs = series.sentMs[index];
+            const double receivedMs = sentMs + series.roundTrips[index - kWarmUpCaptures];
+            lengths.push_back(kPhases[phase].length(stamps[index], sentMs, receivedMs));
+        }
+        result->phases[phase] = SummarizeLatencies(lengths);
+    }
     return true;
 }
 
@@ -263,6 +336,12 @@ void PrintSetting(const BenchSetting &setting, const SettingResult &result)
                     "%.2f after the frame (median; p95 %.2f)\n",
                     result.frameAfterCommand.median, result.frameAfterCommand.p95,
                     result.replyAfterFrame.median, result.replyAfterFrame.p95);
+    std::printf("  phases (ms), median / p95; the first %zu add up to the reply, the last %zu "
+                "run on the frame thread beside them:\n",
+                kCommandThreadPhases, kPhaseCount - kCommandThreadPhases);
+    for (size_t phase = 0; phase < kPhaseCount; ++phase)
+        std::printf("    %-32s %7.3f / %7.3f\n", kPhases[phase].name, result.phases[phase].median,
+                    result.phases[phase].p95);
     if (result.earlyResidentKiB >= 0)
         std::printf("  server RSS:     %ld KiB after %d captures, %ld KiB after %zu (%+ld)\n",
                     result.earlyResidentKiB, kEarlyMemoryCapture, result.finalResidentKiB,
@@ -288,6 +367,19 @@ void PrintTable(const std::vector<BenchSetting> &settings,
                     replies.p95, replies.p99, replies.maximum, floorMs, replies.median - floorMs,
                     replies.p95 - floorMs, overlappedMs, replies.median - overlappedMs,
                     replies.p95 - overlappedMs);
+    }
+    std::printf("\nPhases, median / p95 (ms):\n\n| phase |");
+    for (const BenchSetting &setting : settings)
+        std::printf(" %s |", setting.label.c_str());
+    std::printf("\n|---|");
+    for (size_t index = 0; index < settings.size(); ++index)
+        std::printf("---|");
+    std::printf("\n");
+    for (size_t phase = 0; phase < kPhaseCount; ++phase) {
+        std::printf("| %s |", kPhases[phase].name);
+        for (const SettingResult &result : results)
+            std::printf(" %.3f / %.3f |", result.phases[phase].median, result.phases[phase].p95);
+        std::printf("\n");
     }
 }
 

@@ -78,12 +78,6 @@ std::vector<std::string> ServerEnvironment(const Variables &variables)
     _exit(127);
 }
 
-void RemoveFolder(const std::string &folder)
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(folder, ignored);
-}
-
 void ReleaseLock(BenchServer *server)
 {
     if (server->lockFile >= 0)
@@ -93,14 +87,16 @@ void ReleaseLock(BenchServer *server)
 
 } // namespace
 
-std::string ServerBesideThisProgram()
+std::string BesideThisProgram(const std::string &name)
 {
     std::error_code error;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
     if (error)
-        return "capture-server";
-    return (self.parent_path() / "capture-server").string();
+        return name;
+    return (self.parent_path() / name).string();
 }
+
+std::string ServerBesideThisProgram() { return BesideThisProgram("capture-server"); }
 
 bool IsTmpfs(const char *folder)
 {
@@ -121,6 +117,12 @@ std::string MakeTemporaryFolder(const char *prefix)
     if (error)
         return "";
     return MakeFolderIn(base.string(), prefix);
+}
+
+void RemoveFolder(const std::string &folder)
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
 }
 
 std::string MakeFolderIn(const std::string &base, const char *prefix)

@@ -19,6 +19,9 @@ struct BenchServer {
     std::string consoleFile; // its standard output and error
 };
 
+// The file called name in the folder of this program's own binary.
+std::string BesideThisProgram(const std::string &name);
+
 // The capture-server beside this program's own binary.
 std::string ServerBesideThisProgram();
 
@@ -57,6 +60,9 @@ bool UseTmpfsForTemporaryFolders();
 
 // A new empty folder in the system's temporary folder; empty on failure.
 std::string MakeTemporaryFolder(const char *prefix);
+
+// Removes folder and what it holds, if it can.
+void RemoveFolder(const std::string &folder);
 
 // A new empty folder in base; empty on failure.
 std::string MakeFolderIn(const std::string &base, const char *prefix);

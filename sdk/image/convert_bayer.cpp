@@ -6,6 +6,10 @@
 // general form, for the border; the interior pairs compute the same faster.
 #include "row_source.h"
 
+#if defined(__SSE2__)
+#include "simd_rows.h"
+#endif
+
 namespace {
 
 const uint32_t kRed = 0;
@@ -54,42 +58,102 @@ void DemosaicPixel(const Sample *const rows[3], uint32_t y, uint32_t width, cons
     }
 }
 
-// The interior columns of an interior row, in pairs from column first on: a RowChroma (red
-// or blue) site at x, a green site at x+1. Returns the first column it left undone.
+// The pair of interior columns x (a RowChroma site: red or blue) and x + 1 (green) of an
+// interior row.
 template <typename Sample, uint32_t RowChroma, typename Map>
-uint32_t DemosaicInteriorPairs(const Sample *above, const Sample *row, const Sample *below,
-                               uint32_t first, uint32_t width, const Map *maps, Sample *out)
+void DemosaicPair(const Sample *above, const Sample *row, const Sample *below, uint32_t x,
+                  const Map *maps, Sample *out)
 {
     const uint32_t otherChroma = kBlue - RowChroma;
     const Map &rowMap = maps[RowChroma];
     const Map &greenMap = maps[kGreen];
     const Map &otherMap = maps[otherChroma];
-    uint32_t x = first;
-    for (; x + 2 < width; x += 2) {
-        // Every value before any store: a store might alias the input and force reloads.
-        const Sample chromaOwn = rowMap(row[x]);
-        const Sample chromaGreen = greenMap(Mean4(row[x - 1], row[x + 1], above[x], below[x]));
-        const Sample chromaOther =
-            otherMap(Mean4(above[x - 1], above[x + 1], below[x - 1], below[x + 1]));
-        const Sample greenOwn = greenMap(row[x + 1]);
-        const Sample greenRow = rowMap(Mean2(row[x], row[x + 2]));
-        const Sample greenOther = otherMap(Mean2(above[x + 1], below[x + 1]));
-        Sample *pair = out + 3 * size_t{x};
-        pair[RowChroma] = chromaOwn;
-        pair[kGreen] = chromaGreen;
-        pair[otherChroma] = chromaOther;
-        pair[3 + RowChroma] = greenRow;
-        pair[3 + kGreen] = greenOwn;
-        pair[3 + otherChroma] = greenOther;
+    // Every value before any store: a store might alias the input and force reloads.
+    const Sample chromaOwn = rowMap(row[x]);
+    const Sample chromaGreen = greenMap(Mean4(row[x - 1], row[x + 1], above[x], below[x]));
+    const Sample chromaOther =
+        otherMap(Mean4(above[x - 1], above[x + 1], below[x - 1], below[x + 1]));
+    const Sample greenOwn = greenMap(row[x + 1]);
+    const Sample greenRow = rowMap(Mean2(row[x], row[x + 2]));
+    const Sample greenOther = otherMap(Mean2(above[x + 1], below[x + 1]));
+    Sample *pair = out + 3 * size_t{x};
+    pair[RowChroma] = chromaOwn;
+    pair[kGreen] = chromaGreen;
+    pair[otherChroma] = chromaOther;
+    pair[3 + RowChroma] = greenRow;
+    pair[3 + kGreen] = greenOwn;
+    pair[3 + otherChroma] = greenOther;
+}
+
+// DemosaicPair for a register of pairs at a time, from column x (2 or more) on while the
+// reads stay inside the row, for the maps that have a vector form. Returns the first column
+// it left undone.
+template <typename Sample, uint32_t RowChroma, typename Map>
+uint32_t DemosaicVectorPairs(const Sample *above, const Sample *row, const Sample *below,
+                             uint32_t x, uint32_t width, const Map *maps, Sample *out)
+{
+#if defined(__SSE2__)
+    if constexpr (VectorMap<Map>::kVectorMap) {
+        const uint32_t otherChroma = kBlue - RowChroma;
+        const VectorMap<Map> rowMap(maps[RowChroma]);
+        const VectorMap<Map> greenMap(maps[kGreen]);
+        const VectorMap<Map> otherMap(maps[otherChroma]);
+        const Sample tag{};
+        const uint32_t step = 2 * kLanes<Sample>;
+        for (; x >= 2 && x + step + 2 <= width; x += step) {
+            // Even lanes are the RowChroma sites x, x + 2, ...; odd lanes the green ones.
+            const EvenOdd left = SplitEvenOdd(row + x - 2);
+            const EvenOdd here = SplitEvenOdd(row + x);
+            const EvenOdd right = SplitEvenOdd(row + x + 2);
+            const EvenOdd aboveLeft = SplitEvenOdd(above + x - 2);
+            const EvenOdd aboveHere = SplitEvenOdd(above + x);
+            const EvenOdd belowLeft = SplitEvenOdd(below + x - 2);
+            const EvenOdd belowHere = SplitEvenOdd(below + x);
+            __m128i chroma[3];
+            __m128i green[3];
+            chroma[RowChroma] = rowMap(here.even);
+            chroma[kGreen] =
+                greenMap(VectorMean4<Sample>(left.odd, here.odd, aboveHere.even, belowHere.even));
+            chroma[otherChroma] = otherMap(
+                VectorMean4<Sample>(aboveLeft.odd, aboveHere.odd, belowLeft.odd, belowHere.odd));
+            green[RowChroma] = rowMap(VectorMean2(here.even, right.even, tag));
+            green[kGreen] = greenMap(here.odd);
+            green[otherChroma] = otherMap(VectorMean2(aboveHere.odd, belowHere.odd, tag));
+            Sample *pixels = out + 3 * size_t{x};
+            StoreRgb(InterleaveLow(chroma[kRed], green[kRed], tag),
+                     InterleaveLow(chroma[kGreen], green[kGreen], tag),
+                     InterleaveLow(chroma[kBlue], green[kBlue], tag), pixels);
+            StoreRgb(InterleaveHigh(chroma[kRed], green[kRed], tag),
+                     InterleaveHigh(chroma[kGreen], green[kGreen], tag),
+                     InterleaveHigh(chroma[kBlue], green[kBlue], tag), pixels + 3 * kLanes<Sample>);
+        }
     }
+#else
+    (void)above, (void)row, (void)below, (void)width, (void)maps, (void)out;
+#endif
     return x;
 }
 
-template <typename Sample, typename Map>
+// The interior columns of an interior row, in pairs from column first on (DemosaicPair).
+// Returns the first column it left undone.
+template <typename Sample, uint32_t RowChroma, typename Map>
+uint32_t DemosaicInteriorPairs(const Sample *above, const Sample *row, const Sample *below,
+                               uint32_t first, uint32_t width, const Map *maps, Sample *out)
+{
+    uint32_t x = first;
+    for (; x < 2 && x + 2 < width; x += 2)
+        DemosaicPair<Sample, RowChroma>(above, row, below, x, maps, out);
+    x = DemosaicVectorPairs<Sample, RowChroma>(above, row, below, x, width, maps, out);
+    for (; x + 2 < width; x += 2)
+        DemosaicPair<Sample, RowChroma>(above, row, below, x, maps, out);
+    return x;
+}
+
+template <RowLoops Loops, typename Sample, typename Map>
 void DemosaicRow(const Sample *const rows[3], uint32_t y, uint32_t width, const char *mosaic,
                  const Map *maps, Sample *out)
 {
-    if (rows[0] == nullptr || rows[2] == nullptr) {
+    if (Loops == RowLoops::Plain || rows[0] == nullptr || rows[2] == nullptr) {
         for (uint32_t x = 0; x < width; ++x)
             DemosaicPixel(rows, y, width, mosaic, x, maps, out);
         return;
@@ -109,7 +173,7 @@ void DemosaicRow(const Sample *const rows[3], uint32_t y, uint32_t width, const 
         DemosaicPixel(rows, y, width, mosaic, x, maps, out);
 }
 
-template <typename Sample>
+template <RowLoops Loops, typename Sample>
 void BayerRows(const RowSource &rows, const Gains &gains, uint32_t firstRow, uint32_t endRow,
                uint8_t *output)
 {
@@ -119,8 +183,8 @@ void BayerRows(const RowSource &rows, const Gains &gains, uint32_t firstRow, uin
             const Sample *const neighbourhood[3] = {
                 y == 0 ? nullptr : rows.Row<Sample>(y - 1), rows.Row<Sample>(y),
                 y + 1 == rows.height ? nullptr : rows.Row<Sample>(y + 1)};
-            DemosaicRow(neighbourhood, y, rows.width, rows.format.layout, maps,
-                        out + 3 * size_t{y} * rows.width);
+            DemosaicRow<Loops>(neighbourhood, y, rows.width, rows.format.layout, maps,
+                               out + 3 * size_t{y} * rows.width);
         }
     });
 }
@@ -131,7 +195,16 @@ void ConvertBayerRows(const RowSource &rows, const Gains &gains, uint32_t firstR
                       uint8_t *output)
 {
     if (rows.format.bytesPerSample == 1)
-        BayerRows<uint8_t>(rows, gains, firstRow, endRow, output);
+        BayerRows<RowLoops::Fast, uint8_t>(rows, gains, firstRow, endRow, output);
     else
-        BayerRows<uint16_t>(rows, gains, firstRow, endRow, output);
+        BayerRows<RowLoops::Fast, uint16_t>(rows, gains, firstRow, endRow, output);
+}
+
+void ConvertBayerRowsPlainly(const RowSource &rows, const Gains &gains, uint32_t firstRow,
+                             uint32_t endRow, uint8_t *output)
+{
+    if (rows.format.bytesPerSample == 1)
+        BayerRows<RowLoops::Plain, uint8_t>(rows, gains, firstRow, endRow, output);
+    else
+        BayerRows<RowLoops::Plain, uint16_t>(rows, gains, firstRow, endRow, output);
 }

@@ -48,3 +48,9 @@ void ConvertRgbRows(const RowSource &rows, const Gains &gains, uint32_t firstRow
     else
         RgbRowsOfDepth<uint16_t>(rows, gains, firstRow, endRow, output);
 }
+
+void ConvertRgbRowsPlainly(const RowSource &rows, const Gains &gains, uint32_t firstRow,
+                           uint32_t endRow, uint8_t *output)
+{
+    ConvertRgbRows(rows, gains, firstRow, endRow, output);
+}

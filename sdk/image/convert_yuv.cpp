@@ -56,3 +56,9 @@ void ConvertYuv422Rows(const RowSource &rows, const Gains &gains, uint32_t first
             row(rows.Row<uint8_t>(y), rows.width, maps, output + 3 * size_t{y} * rows.width);
     });
 }
+
+void ConvertYuv422RowsPlainly(const RowSource &rows, const Gains &gains, uint32_t firstRow,
+                              uint32_t endRow, uint8_t *output)
+{
+    ConvertYuv422Rows(rows, gains, firstRow, endRow, output);
+}

@@ -13,9 +13,10 @@
 
 namespace {
 
-// Indexed by PixelFamily.
-const ConvertRows kFamilyConverters[] = {ConvertMonoRows, ConvertBayerRows, ConvertRgbRows,
-                                         ConvertYuv422Rows};
+// Indexed by RowLoops, then by PixelFamily.
+const ConvertRows kFamilyConverters[2][4] = {
+    {ConvertMonoRows, ConvertBayerRows, ConvertRgbRows, ConvertYuv422Rows},
+    {ConvertMonoRows, ConvertBayerRowsPlainly, ConvertRgbRowsPlainly, ConvertYuv422RowsPlainly}};
 
 // From this many pixels on, a second thread converts half the rows: below it, starting the
 // thread costs more than it saves (measured with bench/save_throughput).
@@ -31,13 +32,15 @@ struct Strip {
 
 // Converts rows firstRow..endRow - 1 in strips of rowsPerStrip, with scratch for unpacking.
 void ConvertRowRange(const J_IMAGE_RECORD &raw, const PixelFormatInfo &format, const Gains &gains,
-                     Strip rows, uint32_t rowsPerStrip, uint16_t *scratch, uint8_t *output)
+                     Strip rows, uint32_t rowsPerStrip, RowLoops loops, uint16_t *scratch,
+                     uint8_t *output)
 {
-    const ConvertRows convert = kFamilyConverters[static_cast<size_t>(format.family)];
+    const ConvertRows convert =
+        kFamilyConverters[static_cast<size_t>(loops)][static_cast<size_t>(format.family)];
     for (uint32_t first = rows.firstRow; first < rows.endRow; first += rowsPerStrip) {
         const uint32_t end =
             rows.endRow - first < rowsPerStrip ? rows.endRow : first + rowsPerStrip;
-        const RowSource source(raw, format, first, end, scratch);
+        const RowSource source(raw, format, first, end, scratch, loops);
         convert(source, gains, first, end, output);
     }
 }
@@ -99,14 +102,14 @@ bool MatchesConversion(const J_IMAGE_RECORD &converted, const J_IMAGE_RECORD &ex
 }
 
 J_STATUS_TYPE ConvertPixelsInStrips(const J_IMAGE_RECORD &rawFrame, uint8_t *output,
-                                    const Gains &gains, uint32_t rowsPerStrip)
+                                    const Gains &gains, uint32_t rowsPerStrip, RowLoops loops)
 {
     const PixelFormatInfo &format = *FindPixelFormat(rawFrame.pixelFormat);
     std::vector<uint16_t> scratch;
     if (!ReserveScratch(format, rawFrame.width, rowsPerStrip, &scratch))
         return J_ST_NOT_AVAILABLE;
-    ConvertRowRange(rawFrame, format, gains, {0, rawFrame.height}, rowsPerStrip, scratch.data(),
-                    output);
+    ConvertRowRange(rawFrame, format, gains, {0, rawFrame.height}, rowsPerStrip, loops,
+                    scratch.data(), output);
     return J_ST_SUCCESS;
 }
 
@@ -114,7 +117,7 @@ J_STATUS_TYPE ConvertPixels(const J_IMAGE_RECORD &rawFrame, uint8_t *output, con
 {
     const uint64_t pixels = uint64_t{rawFrame.width} * rawFrame.height;
     if (pixels < kThreadedPixels || rawFrame.height < 2)
-        return ConvertPixelsInStrips(rawFrame, output, gains, kRowsPerStrip);
+        return ConvertPixelsInStrips(rawFrame, output, gains, kRowsPerStrip, RowLoops::Fast);
     const PixelFormatInfo &format = *FindPixelFormat(rawFrame.pixelFormat);
     std::vector<uint16_t> scratch[2];
     if (!ReserveScratch(format, rawFrame.width, kRowsPerStrip, &scratch[0]) ||
@@ -124,16 +127,17 @@ J_STATUS_TYPE ConvertPixels(const J_IMAGE_RECORD &rawFrame, uint8_t *output, con
     const uint32_t middle = rawFrame.height / 2;
     std::thread second;
     try {
-        second =
-            std::thread(ConvertRowRange, std::cref(rawFrame), std::cref(format), std::cref(gains),
-                        Strip{middle, rawFrame.height}, kRowsPerStrip, scratch[1].data(), output);
+        second = std::thread(ConvertRowRange, std::cref(rawFrame), std::cref(format),
+                             std::cref(gains), Strip{middle, rawFrame.height}, kRowsPerStrip,
+                             RowLoops::Fast, scratch[1].data(), output);
     } catch (const std::system_error &) {
         // No thread to be had: this thread does all of it.
         ConvertRowRange(rawFrame, format, gains, {0, rawFrame.height}, kRowsPerStrip,
-                        scratch[0].data(), output);
+                        RowLoops::Fast, scratch[0].data(), output);
         return J_ST_SUCCESS;
     }
-    ConvertRowRange(rawFrame, format, gains, {0, middle}, kRowsPerStrip, scratch[0].data(), output);
+    ConvertRowRange(rawFrame, format, gains, {0, middle}, kRowsPerStrip, RowLoops::Fast,
+                    scratch[0].data(), output);
     second.join();
     return J_ST_SUCCESS;
 }

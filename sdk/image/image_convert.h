@@ -7,6 +7,7 @@
 #ifndef JAI_FACTORY_IMAGE_CONVERT_H
 #define JAI_FACTORY_IMAGE_CONVERT_H
 
+#include "row_source.h"
 #include "sample_maps.h"
 
 #include <Jai_Factory.h>
@@ -27,8 +28,9 @@ bool MatchesConversion(const J_IMAGE_RECORD &converted, const J_IMAGE_RECORD &ex
 // Fails only when it cannot get the memory it needs to unpack.
 J_STATUS_TYPE ConvertPixels(const J_IMAGE_RECORD &rawFrame, uint8_t *output, const Gains &gains);
 
-// ConvertPixels on the calling thread alone, in strips of rowsPerStrip rows: the same bytes.
+// ConvertPixels on the calling thread alone, in strips of rowsPerStrip rows, with the fast
+// loops or the plain ones: the same bytes.
 J_STATUS_TYPE ConvertPixelsInStrips(const J_IMAGE_RECORD &rawFrame, uint8_t *output,
-                                    const Gains &gains, uint32_t rowsPerStrip);
+                                    const Gains &gains, uint32_t rowsPerStrip, RowLoops loops);
 
 #endif

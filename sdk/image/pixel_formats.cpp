@@ -90,6 +90,12 @@ const PixelFormatInfo *FindPixelFormatByName(const std::string &name)
     return nullptr;
 }
 
+const PixelFormatInfo *AllPixelFormats(size_t *count)
+{
+    *count = sizeof kPixelFormats / sizeof kPixelFormats[0];
+    return kPixelFormats;
+}
+
 bool ImageBytes(const PixelFormatInfo &format, uint32_t width, uint32_t height, uint32_t *bytes)
 {
     if (width == 0 || height == 0)

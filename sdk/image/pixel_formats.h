@@ -4,6 +4,7 @@
 
 #include <Jai_Factory.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -42,6 +43,9 @@ struct PixelFormatInfo {
 // The entry of format, or of the format called name; null for one the library does not know.
 const PixelFormatInfo *FindPixelFormat(uint32_t format);
 const PixelFormatInfo *FindPixelFormatByName(const std::string &name);
+
+// The whole table: *count entries.
+const PixelFormatInfo *AllPixelFormats(size_t *count);
 
 // Bytes of a width x height image in format. False when a dimension is zero or the size does
 // not fit in 32 bits.

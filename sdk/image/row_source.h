@@ -10,13 +10,17 @@
 #include <cstddef>
 #include <cstdint>
 
+// Which loops convert: the fast ones (vectors, groups at a time), or the plain ones that they
+// are tested against (a sample, a pixel at a time, as the conversion is defined).
+enum class RowLoops { Fast, Plain };
+
 // Rows firstRow to endRow - 1 of a raw frame, and the row either side where the frame has
 // one (the demosaic reads them). Unpacked formats are read where they are; packed ones are
 // unpacked into scratch first, which holds ScratchSamples of them.
 class RowSource {
   public:
     RowSource(const J_IMAGE_RECORD &raw, const PixelFormatInfo &format, uint32_t firstRow,
-              uint32_t endRow, uint16_t *scratch);
+              uint32_t endRow, uint16_t *scratch, RowLoops loops);
 
     // Samples a row: width * samplesPerPixel.
     static size_t ScratchSamples(const PixelFormatInfo &format, uint32_t width, uint32_t rows);
@@ -53,5 +57,14 @@ void ConvertRgbRows(const RowSource &rows, const Gains &gains, uint32_t firstRow
                     uint8_t *output);
 void ConvertYuv422Rows(const RowSource &rows, const Gains &gains, uint32_t firstRow,
                        uint32_t endRow, uint8_t *output);
+
+// The plain loops of the families whose fast loops differ from them (the grey loop is plain
+// C++ that the compiler vectorises: it serves both).
+void ConvertBayerRowsPlainly(const RowSource &rows, const Gains &gains, uint32_t firstRow,
+                             uint32_t endRow, uint8_t *output);
+void ConvertRgbRowsPlainly(const RowSource &rows, const Gains &gains, uint32_t firstRow,
+                           uint32_t endRow, uint8_t *output);
+void ConvertYuv422RowsPlainly(const RowSource &rows, const Gains &gains, uint32_t firstRow,
+                              uint32_t endRow, uint8_t *output);
 
 #endif

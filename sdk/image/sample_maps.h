@@ -34,6 +34,10 @@ template <typename Sample> class WidenMap {
         const uint32_t clamped = std::min<uint32_t>(value, maxRaw_);
         return static_cast<Sample>((clamped << up_) | (clamped >> down_));
     }
+    // For the vector form of the same steps.
+    Sample MaxRaw() const { return maxRaw_; }
+    uint32_t Up() const { return up_; }
+    uint32_t Down() const { return down_; }
 
   private:
     Sample maxRaw_;

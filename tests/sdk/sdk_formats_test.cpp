@@ -166,8 +166,10 @@ TEST(SdkFormats, FramesShorterThanTheirFormatNeedsAreRefused)
     EXPECT_EQ(J_Image_Malloc(&odd, &converted), J_ST_CONVERSION_FAILED);
 }
 
-// libyuv's check: the fast paths (group unpacking, two threads, strips) against their plain
-// forms (one sample at a time, one row a strip) on random frames of every family.
+// libyuv's check: the fast paths (vector loops, group unpacking, two threads, strips)
+// against the plain loops (a sample and a pixel at a time, one row a strip) on random frames
+// of every format, at sizes around the vector widths, one pixel wide or high, and large
+// enough for two threads.
 TEST(SdkFormats, FastPathsGiveTheBytesOfThePlainOnes)
 {
     std::mt19937 random(5);
@@ -184,28 +186,35 @@ TEST(SdkFormats, FastPathsGiveTheBytesOfThePlainOnes)
             ASSERT_EQ(fast, plain) << info.name << " from " << first << ", " << count;
         }
     }
-    const Gains gains[] = {{4096, 4096, 4096}, {3000, 5000, 9000}};
-    for (uint32_t format : {J_PF_MONO8, J_PF_MONO12P, J_PF_BAYER_RG8, J_PF_BAYER_GR12_PACKED,
-                            J_PF_BAYER_BG16, J_PF_BGRA8, J_PF_RGB10, J_PF_YUV422_8_UYVY}) {
-        const PixelFormatInfo &info = *FindPixelFormat(format);
-        // Large enough for two threads.
-        std::vector<uint8_t> frame = RandomFrame(info, 1024, 520, &random);
-        std::vector<uint16_t> words((frame.size() + 1) / 2);
-        std::memcpy(words.data(), frame.data(), frame.size());
-        const J_IMAGE_RECORD raw{format,
-                                 1024,
-                                 520,
-                                 static_cast<uint32_t>(frame.size()),
-                                 reinterpret_cast<uint8_t *>(words.data()),
-                                 1,
-                                 2};
-        J_IMAGE_RECORD described{};
-        ASSERT_EQ(DescribeConversion(raw, &described), J_ST_SUCCESS);
-        for (const Gains &gain : gains) {
+    const Gains unit{4096, 4096, 4096}, uneven{3000, 5000, 9000};
+    const std::vector<std::tuple<uint32_t, uint32_t, Gains>> cases = {
+        {1, 1, unit},   {1, 9, unit},     {9, 1, unit},     {2, 2, unit},
+        {3, 5, uneven}, {35, 3, unit},    {36, 4, unit},    {67, 5, unit},
+        {130, 7, unit}, {131, 6, uneven}, {1024, 512, unit}};
+    size_t count = 0;
+    const PixelFormatInfo *formats = AllPixelFormats(&count);
+    for (size_t index = 0; index < count; ++index) {
+        const PixelFormatInfo &info = formats[index];
+        for (const auto &[width, height, gains] : cases) {
+            const std::vector<uint8_t> frame = RandomFrame(info, width, height, &random);
+            std::vector<uint16_t> words((frame.size() + 1) / 2);
+            std::memcpy(words.data(), frame.data(), frame.size());
+            const J_IMAGE_RECORD raw{info.format,
+                                     width,
+                                     height,
+                                     static_cast<uint32_t>(frame.size()),
+                                     reinterpret_cast<uint8_t *>(words.data()),
+                                     1,
+                                     2};
+            J_IMAGE_RECORD described{};
+            if (DescribeConversion(raw, &described) != J_ST_SUCCESS)
+                continue; // YUV 4:2:2 of odd width
             std::vector<uint8_t> fast(described.imageSize), plain(described.imageSize);
-            ASSERT_EQ(ConvertPixels(raw, fast.data(), gain), J_ST_SUCCESS);
-            ASSERT_EQ(ConvertPixelsInStrips(raw, plain.data(), gain, 1), J_ST_SUCCESS);
-            EXPECT_TRUE(fast == plain) << info.name << " gain " << gain.red;
+            ASSERT_EQ(ConvertPixels(raw, fast.data(), gains), J_ST_SUCCESS);
+            ASSERT_EQ(ConvertPixelsInStrips(raw, plain.data(), gains, 1, RowLoops::Plain),
+                      J_ST_SUCCESS);
+            EXPECT_TRUE(fast == plain)
+                << info.name << " " << width << "x" << height << " gain " << gains.red;
         }
     }
 }
