@@ -1,4 +1,5 @@
-// Parsing of CAMERA_SDK_CAMERA and CAMERA_SDK_FEATURES, and of the values they carry.
+// Parsing of CAMERA_SDK_CAMERA, CAMERA_SDK_FEATURES and CAMERA_SDK_FRAME_TIMEOUT, and of the
+// values they carry.
 #include "camera_settings.h"
 
 #include "sim_config.h"
@@ -10,6 +11,9 @@
 namespace {
 
 const char *const kFeaturesVariable = "CAMERA_SDK_FEATURES";
+const char *const kFrameTimeoutVariable = "CAMERA_SDK_FRAME_TIMEOUT";
+const double kMinFrameTimeoutSeconds = 0.001;
+const double kMaxFrameTimeoutSeconds = 86400;
 
 std::string Trimmed(const std::string &text)
 {
@@ -35,6 +39,21 @@ std::string ParseFeatureItem(const std::string &item, std::vector<FeatureSetting
     return {};
 }
 
+// Returns the problem with the variable's value, empty when it is unset or well formed.
+std::string ParseFrameTimeout(const char *value, double *seconds)
+{
+    const std::string text = value == nullptr ? "" : value;
+    if (text.empty())
+        return {};
+    double parsed = 0;
+    if (!ParseFeatureFloat(text, &parsed) || parsed < kMinFrameTimeoutSeconds ||
+        parsed > kMaxFrameTimeoutSeconds)
+        return ConfigProblem(kFrameTimeoutVariable, text,
+                             "is not a number of seconds from 0.001 to 86400");
+    *seconds = parsed;
+    return {};
+}
+
 } // namespace
 
 std::string ParseCameraSettings(const VariableLookup &lookup, CameraSettings *settings)
@@ -56,6 +75,10 @@ std::string ParseCameraSettings(const VariableLookup &lookup, CameraSettings *se
             break;
         start = semicolon + 1;
     }
+    const std::string problem =
+        ParseFrameTimeout(lookup(kFrameTimeoutVariable), &parsed.frameTimeoutSeconds);
+    if (!problem.empty())
+        return problem;
     *settings = parsed;
     return {};
 }

@@ -4,6 +4,8 @@
 //                        in their order. Spaces and tabs around names and values are ignored,
 //                        and so are items that are empty or blank (a trailing ';', say); a
 //                        value may be empty and may hold '=' (the first '=' ends the name).
+//   CAMERA_SDK_FRAME_TIMEOUT  seconds that a capture waits for a whole frame beyond two frame
+//                        intervals (frame_wait.h): a number from 0.001 to 86400 (default 5)
 // and the parsing of the values written through CAMERA_SDK_FEATURES, the same in every backend.
 #ifndef JAI_FACTORY_CAMERA_SETTINGS_H
 #define JAI_FACTORY_CAMERA_SETTINGS_H
@@ -19,13 +21,16 @@ struct FeatureSetting {
     std::string value;
 };
 
+constexpr double kDefaultFrameTimeoutSeconds = 5;
+
 struct CameraSettings {
     std::string cameraId; // empty: every camera
     std::vector<FeatureSetting> features;
+    double frameTimeoutSeconds = kDefaultFrameTimeoutSeconds;
 };
 
-// Reads both variables through lookup; returns the problem of the first malformed one as an
-// error line naming the variable (ConfigProblem), empty when both are well formed.
+// Reads the three variables through lookup; returns the problem of the first malformed one as
+// an error line naming the variable (ConfigProblem), empty when all are well formed.
 std::string ParseCameraSettings(const VariableLookup &lookup, CameraSettings *settings);
 
 // A feature value as an integer: an optional minus sign, then decimal digits, within 64 bits.
