@@ -1,5 +1,5 @@
 // Fuzz target: the parsers of the SIMCAM_ variables and of the settings of every backend
-// (CAMERA_SDK_CAMERA, CAMERA_SDK_FEATURES), fed arbitrary values.
+// (CAMERA_SDK_CAMERA, CAMERA_SDK_FEATURES, CAMERA_SDK_FRAME_TIMEOUT), fed arbitrary values.
 #include "camera_settings.h"
 #include "sim_config.h"
 
@@ -9,9 +9,10 @@
 
 namespace {
 
-const char *const kVariables[] = {"SIMCAM_CAMERAS",      "SIMCAM_WIDTH",       "SIMCAM_HEIGHT",
-                                  "SIMCAM_PIXEL_FORMAT", "SIMCAM_FPS",         "SIMCAM_FAIL",
-                                  "CAMERA_SDK_CAMERA",   "CAMERA_SDK_FEATURES"};
+const char *const kVariables[] = {
+    "SIMCAM_CAMERAS",      "SIMCAM_WIDTH",        "SIMCAM_HEIGHT",
+    "SIMCAM_PIXEL_FORMAT", "SIMCAM_FPS",          "SIMCAM_FAIL",
+    "CAMERA_SDK_CAMERA",   "CAMERA_SDK_FEATURES", "CAMERA_SDK_FRAME_TIMEOUT"};
 
 const size_t kVariableCount = sizeof kVariables / sizeof kVariables[0];
 
@@ -48,6 +49,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     CameraSettings settings;
     const std::string settingsError = ParseCameraSettings(lookup, &settings);
     CheckErrorLine(settingsError);
+    if (settingsError.empty() &&
+        !(settings.frameTimeoutSeconds >= 0.001 && settings.frameTimeoutSeconds <= 86400))
+        std::abort();
     for (const FeatureSetting &feature : settings.features)
         if (feature.name.empty() || feature.name.find(';') != std::string::npos ||
             feature.value.find(';') != std::string::npos)

@@ -2,7 +2,8 @@
 # CI: the GenICam backend through Aravis. Builds with Aravis and warnings as errors, runs the
 # pixel-format unit tests and the end-to-end tests against Aravis's GigE Vision camera
 # emulator on 127.0.0.1 (100 captures in a row among them), in a network namespace with only
-# loopback up (scripts/loopback-only.sh), then checks that a build without
+# loopback up (scripts/loopback-only.sh), the same under AddressSanitizer with
+# UndefinedBehaviorSanitizer (preset asan-genicam), then checks that a build without
 # Aravis still works and says that the backend was not built.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -17,6 +18,22 @@ cmake -S "$root" -B "$build" -DCAPTURE_GENICAM=ON -DCAPTURE_WARNINGS_AS_ERRORS=O
 cmake --build "$build" -j 2 --target capture-server genicam_tests
 echo "== GenICam tests (unit, and end-to-end against the emulator)"
 (cd "$build" && timeout 600 ctest -R genicam --output-on-failure)
+
+echo "== GenICam tests under AddressSanitizer + UndefinedBehaviorSanitizer"
+cmake --preset asan-genicam >/dev/null
+cmake --build "$root/build-asan-genicam" -j 2 --target capture-server genicam_tests >/dev/null
+asan_logs="$(mktemp -d /tmp/ci-genicam-asan.XXXXXX)"
+# Any report, leaks included, fails the step.
+(cd "$root/build-asan-genicam" &&
+    ASAN_OPTIONS="log_path=$asan_logs/asan:detect_leaks=1" \
+    UBSAN_OPTIONS="log_path=$asan_logs/ub:halt_on_error=1:print_stacktrace=1" \
+    timeout 900 ctest -R genicam --output-on-failure)
+if [ -n "$(find "$asan_logs" -size +0 | head -n 1)" ]; then
+    head -n 60 "$asan_logs"/*
+    echo "sanitizer reports found"
+    exit 1
+fi
+rm -rf "$asan_logs"
 
 echo "== build without Aravis"
 cmake -S "$root" -B "$plain" -DCAPTURE_GENICAM=OFF -DBUILD_TESTING=OFF \

@@ -28,6 +28,14 @@ struct FrameSink {
 // points, which need to know when a thread runs a callback).
 void DeliverFrame(const FrameSink &sink, J_IMAGE_RECORD *frame);
 
+// What a stream counted since it opened. Any thread may read it.
+struct StreamCounts {
+    uint64_t incompleteFrames = 0; // frames dropped because they did not arrive whole
+    bool countsPackets = false;    // the two below are counted (GigE Vision)
+    uint64_t missingPackets = 0;
+    uint64_t resentPackets = 0;
+};
+
 class BackendStream {
   public:
     // Ends delivery: once the destructor returns, no callback runs or starts.
@@ -35,6 +43,10 @@ class BackendStream {
     // Frames reach the sink between these two; each is harmless when repeated.
     virtual J_STATUS_TYPE StartAcquisition() = 0;
     virtual J_STATUS_TYPE StopAcquisition() = 0;
+    // The time one frame takes as the camera is set now: its frame period plus its exposure
+    // time, in seconds; what is unknown counts as 0.
+    virtual double FrameIntervalSeconds() = 0;
+    virtual StreamCounts Counts() const = 0;
 };
 
 class BackendCamera {

@@ -1,4 +1,5 @@
-// Parsing of CAMERA_SDK_CAMERA and CAMERA_SDK_FEATURES, and of the values they carry.
+// Parsing of CAMERA_SDK_CAMERA, CAMERA_SDK_FEATURES, CAMERA_SDK_FRAME_TIMEOUT and
+// CAMERA_SDK_SAVE_WAIT_MS, and of the values they carry.
 #include "camera_settings.h"
 
 #include "sim_config.h"
@@ -10,6 +11,10 @@
 namespace {
 
 const char *const kFeaturesVariable = "CAMERA_SDK_FEATURES";
+const char *const kFrameTimeoutVariable = "CAMERA_SDK_FRAME_TIMEOUT";
+const char *const kSaveWaitVariable = "CAMERA_SDK_SAVE_WAIT_MS";
+const double kMinFrameTimeoutSeconds = 0.001;
+const double kMaxFrameTimeoutSeconds = 86400;
 
 std::string Trimmed(const std::string &text)
 {
@@ -36,20 +41,33 @@ std::string ParseFeatureItem(const std::string &item, std::vector<FeatureSetting
 }
 
 // Empty when unset or empty (the default stays), else whole milliseconds within the range.
-std::string ParseSaveWait(const VariableLookup &lookup, uint32_t *milliseconds)
+std::string ParseSaveWait(const char *value, uint32_t *milliseconds)
 {
-    const char *variable = "CAMERA_SDK_SAVE_WAIT_MS";
-    const char *value = lookup(variable);
     const std::string text = value == nullptr ? "" : value;
     if (text.empty())
         return {};
     int64_t parsed = 0;
     if (!ParseFeatureInteger(text, &parsed))
-        return ConfigProblem(variable, text, "is not an integer");
+        return ConfigProblem(kSaveWaitVariable, text, "is not an integer");
     if (parsed < 0 || parsed > kMaxSaveWaitMs)
-        return ConfigProblem(variable, text,
+        return ConfigProblem(kSaveWaitVariable, text,
                              "is out of range (0 to " + std::to_string(kMaxSaveWaitMs) + ")");
     *milliseconds = static_cast<uint32_t>(parsed);
+    return {};
+}
+
+// Returns the problem with the variable's value, empty when it is unset or well formed.
+std::string ParseFrameTimeout(const char *value, double *seconds)
+{
+    const std::string text = value == nullptr ? "" : value;
+    if (text.empty())
+        return {};
+    double parsed = 0;
+    if (!ParseFeatureFloat(text, &parsed) || parsed < kMinFrameTimeoutSeconds ||
+        parsed > kMaxFrameTimeoutSeconds)
+        return ConfigProblem(kFrameTimeoutVariable, text,
+                             "is not a number of seconds from 0.001 to 86400");
+    *seconds = parsed;
     return {};
 }
 
@@ -74,7 +92,9 @@ std::string ParseCameraSettings(const VariableLookup &lookup, CameraSettings *se
             break;
         start = semicolon + 1;
     }
-    const std::string problem = ParseSaveWait(lookup, &parsed.saveWaitMs);
+    std::string problem = ParseSaveWait(lookup(kSaveWaitVariable), &parsed.saveWaitMs);
+    if (problem.empty())
+        problem = ParseFrameTimeout(lookup(kFrameTimeoutVariable), &parsed.frameTimeoutSeconds);
     if (!problem.empty())
         return problem;
     *settings = parsed;

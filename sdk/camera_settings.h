@@ -6,6 +6,8 @@
 //                        value may be empty and may hold '=' (the first '=' ends the name).
 //   CAMERA_SDK_SAVE_WAIT_MS  how long a save waits for another program to close the file it
 //                        replaces, in milliseconds, 0 to kMaxSaveWaitMs (file_replace.h)
+//   CAMERA_SDK_FRAME_TIMEOUT  seconds that a capture waits for a whole frame beyond two frame
+//                        intervals (frame_wait.h): a number from 0.001 to 86400 (default 5)
 // and the parsing of the values written through CAMERA_SDK_FEATURES, the same in every backend.
 #ifndef JAI_FACTORY_CAMERA_SETTINGS_H
 #define JAI_FACTORY_CAMERA_SETTINGS_H
@@ -22,10 +24,13 @@ struct FeatureSetting {
     std::string value;
 };
 
+constexpr double kDefaultFrameTimeoutSeconds = 5;
+
 struct CameraSettings {
     std::string cameraId; // empty: every camera
     std::vector<FeatureSetting> features;
     uint32_t saveWaitMs = kDefaultSaveWaitMs;
+    double frameTimeoutSeconds = kDefaultFrameTimeoutSeconds;
 };
 
 // Reads the variables through lookup; returns the problem of the first malformed one as an

@@ -1,6 +1,8 @@
-// The camera choice and the feature settings, wrapped around any backend.
+// The camera choice, the feature settings and the bound on the wait for a frame, wrapped
+// around any backend.
 #include "configured_backend.h"
 
+#include "frame_wait.h"
 #include "sim_config.h"
 
 #include <algorithm>
@@ -34,6 +36,38 @@ void ReportRefusal(const std::string &id, const FeatureSetting &setting, const s
                                            "refused by " + id + ": " + reason + kept);
     std::fprintf(stderr, "Jai_Factory: %s\n", line.c_str());
 }
+
+// A backend's camera whose stream has the bound on the wait for a frame around it.
+class ConfiguredCamera : public BackendCamera {
+  public:
+    ConfiguredCamera(std::unique_ptr<BackendCamera> camera, const std::string &id,
+                     double frameTimeoutSeconds)
+        : camera_(std::move(camera)), id_(id), frameTimeoutSeconds_(frameTimeoutSeconds)
+    {
+    }
+
+    J_STATUS_TYPE GetValueInt64(const std::string &feature, int64_t *value) override
+    {
+        return camera_->GetValueInt64(feature, value);
+    }
+
+    std::string SetFeature(const std::string &feature, const std::string &value) override
+    {
+        return camera_->SetFeature(feature, value);
+    }
+
+    J_STATUS_TYPE OpenStream(const FrameSink &sink, uint32_t bufferSize,
+                             std::unique_ptr<BackendStream> *stream) override
+    {
+        return OpenBoundedStream(camera_.get(), id_, frameTimeoutSeconds_, sink, bufferSize,
+                                 stream);
+    }
+
+  private:
+    const std::unique_ptr<BackendCamera> camera_;
+    const std::string id_;
+    const double frameTimeoutSeconds_;
+};
 
 class ConfiguredBackend : public CameraBackend {
   public:
@@ -89,7 +123,8 @@ class ConfiguredBackend : public CameraBackend {
             }
             written.push_back(SettingText(setting));
         }
-        *camera = std::move(opened);
+        *camera = std::make_unique<ConfiguredCamera>(std::move(opened), id,
+                                                     settings_.frameTimeoutSeconds);
         return J_ST_SUCCESS;
     }
 

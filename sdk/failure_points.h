@@ -1,4 +1,5 @@
-// The operations that the simulation's failure list (SIMCAM_FAIL) can make fail.
+// The operations that the simulation's failure list (SIMCAM_FAIL) can make fail, and the two
+// ways in which its frames can fail to come.
 #ifndef JAI_FACTORY_FAILURE_POINTS_H
 #define JAI_FACTORY_FAILURE_POINTS_H
 
@@ -19,6 +20,8 @@ enum class FailurePoint : unsigned {
     Height,           // J_Camera_GetValueInt64 of "Height"
     AcquisitionStart, // J_Camera_ExecuteCommand of "AcquisitionStart"
     AcquisitionStop,  // J_Camera_ExecuteCommand of "AcquisitionStop"
+    FrameData,        // every frame arrives incomplete, as when its packets are lost
+    FrameStart,       // no frame comes, as from a camera that waits for a trigger
 };
 
 // One bit for each FailurePoint.

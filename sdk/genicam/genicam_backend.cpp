@@ -18,9 +18,34 @@ void ReportError(const std::string &step, GError *error)
     g_error_free(error);
 }
 
+// A GigE Vision camera may be set for packets larger than the network passes (jumbo packets
+// on a 1500-byte network), and then every frame arrives incomplete: unless the settings chose
+// a size, the largest size that reaches this computer is found by test packets, where the
+// camera can send them, and kept for every stream (Aravis would otherwise check it again).
+void NegotiatePacketSize(ArvCamera *camera, const std::string &id, bool chosenInSettings)
+{
+    if (!arv_camera_is_gv_device(camera))
+        return;
+    arv_camera_gv_set_packet_size_adjustment(camera, ARV_GV_PACKET_SIZE_ADJUSTMENT_NEVER);
+    if (chosenInSettings)
+        return;
+    GError *error = nullptr;
+    const guint bytes = arv_camera_gv_auto_packet_size(camera, &error);
+    if (error != nullptr) {
+        ReportError("camera " + id + ": packet size", error);
+        return;
+    }
+    const bool tested =
+        arv_device_get_feature(arv_camera_get_device(camera), "GevSCPSFireTestPacket") != nullptr;
+    std::fprintf(stderr, "Jai_Factory: %s: GigE Vision packet size %u bytes, %s\n", id.c_str(),
+                 bytes,
+                 tested ? "the largest that reaches this computer"
+                        : "as the camera has it (it sends no test packets)");
+}
+
 class GenicamCamera : public BackendCamera {
   public:
-    explicit GenicamCamera(ArvCamera *camera) : camera_(camera)
+    GenicamCamera(ArvCamera *camera, const std::string &id) : camera_(camera), id_(id)
     {
         lostHandler_ = g_signal_connect(arv_camera_get_device(camera_), "control-lost",
                                         G_CALLBACK(OnControlLost), &loss_);
@@ -48,7 +73,10 @@ class GenicamCamera : public BackendCamera {
 
     std::string SetFeature(const std::string &feature, const std::string &value) override
     {
-        return SetGenicamFeature(arv_camera_get_device(camera_), feature, value);
+        const std::string refusal =
+            SetGenicamFeature(arv_camera_get_device(camera_), feature, value);
+        packetSizeChosen_ = packetSizeChosen_ || (refusal.empty() && feature == kPacketSize);
+        return refusal;
     }
 
     J_STATUS_TYPE OpenStream(const FrameSink &sink, uint32_t bufferSize,
@@ -62,6 +90,7 @@ class GenicamCamera : public BackendCamera {
         }
         if (payload == 0 || payload > bufferSize)
             return J_ST_INVALID_PARAMETER;
+        NegotiatePacketSize(camera_, id_, packetSizeChosen_);
         return OpenGenicamStream(camera_, &loss_, sink, payload, stream);
     }
 
@@ -71,7 +100,11 @@ class GenicamCamera : public BackendCamera {
         ReportCameraLost(static_cast<CameraLoss *>(loss));
     }
 
+    static constexpr const char *kPacketSize = "GevSCPSPacketSize";
+
     ArvCamera *const camera_;
+    const std::string id_;
+    bool packetSizeChosen_ = false; // written through CAMERA_SDK_FEATURES
     CameraLoss loss_;
     gulong lostHandler_ = 0;
 };
@@ -110,7 +143,7 @@ class GenicamBackend : public CameraBackend {
             ReportError("camera " + id, error);
             return J_ST_NOT_AVAILABLE;
         }
-        *camera = std::make_unique<GenicamCamera>(opened);
+        *camera = std::make_unique<GenicamCamera>(opened, id);
         return J_ST_SUCCESS;
     }
 

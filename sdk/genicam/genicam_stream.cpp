@@ -41,20 +41,24 @@ void SizeSocketBuffer(ArvStream *stream, uint32_t payloadBytes)
 class GenicamStream : public BackendStream {
   public:
     GenicamStream(ArvCamera *camera, CameraLoss *loss, const FrameSink &sink)
-        : device_(arv_camera_get_device(camera)), loss_(loss), sink_(sink)
+        : camera_(camera), device_(arv_camera_get_device(camera)), loss_(loss), sink_(sink)
     {
     }
     ~GenicamStream() override;
-    J_STATUS_TYPE Open(ArvCamera *camera, uint32_t payloadBytes);
+    J_STATUS_TYPE Open(uint32_t payloadBytes);
     J_STATUS_TYPE StartAcquisition() override;
     J_STATUS_TYPE StopAcquisition() override;
+    double FrameIntervalSeconds() override;
+    StreamCounts Counts() const override;
     void DeliverLoss();
 
   private:
     static void OnNewBuffer(ArvStream *stream, void *self);
     bool IsNewCompleteFrame(ArvBuffer *buffer) const;
     void DeliverImage(ArvBuffer *buffer, uint64_t frameId);
+    void CountBuffer(ArvBuffer *buffer);
 
+    ArvCamera *const camera_;
     ArvDevice *const device_;
     CameraLoss *const loss_;
     const FrameSink sink_;
@@ -62,6 +66,10 @@ class GenicamStream : public BackendStream {
     std::atomic<bool> acquiring_{false};
     std::atomic<int64_t> startedAtNs_{0}; // host time of the latest start
     FrameIdExtender frameIds_;            // on the stream thread only
+    // Written on the stream thread, which alone may read Aravis's statistics.
+    std::atomic<uint64_t> incompleteFrames_{0};
+    std::atomic<uint64_t> missingPackets_{0};
+    std::atomic<uint64_t> resentPackets_{0};
 };
 
 GenicamStream::~GenicamStream()
@@ -80,10 +88,10 @@ GenicamStream::~GenicamStream()
     g_object_unref(stream_);
 }
 
-J_STATUS_TYPE GenicamStream::Open(ArvCamera *camera, uint32_t payloadBytes)
+J_STATUS_TYPE GenicamStream::Open(uint32_t payloadBytes)
 {
     GError *error = nullptr;
-    stream_ = arv_camera_create_stream(camera, nullptr, nullptr, &error);
+    stream_ = arv_camera_create_stream(camera_, nullptr, nullptr, &error);
     if (stream_ == nullptr) {
         ReportError("open stream", error);
         return J_ST_NOT_AVAILABLE;
@@ -132,6 +140,24 @@ J_STATUS_TYPE GenicamStream::StopAcquisition()
     return J_ST_NOT_AVAILABLE;
 }
 
+// Aravis reads AcquisitionFrameRate and ExposureTime under the names the camera gives them.
+double GenicamStream::FrameIntervalSeconds()
+{
+    GError *error = nullptr;
+    const double framesPerSecond = arv_camera_get_frame_rate(camera_, &error);
+    g_clear_error(&error);
+    const double exposureUs = arv_camera_get_exposure_time(camera_, &error);
+    g_clear_error(&error);
+    const double period = framesPerSecond > 0 ? 1 / framesPerSecond : 0;
+    return period + (exposureUs > 0 ? exposureUs / 1e6 : 0);
+}
+
+StreamCounts GenicamStream::Counts() const
+{
+    return StreamCounts{incompleteFrames_, ARV_IS_GV_STREAM(stream_) != FALSE, missingPackets_,
+                        resentPackets_};
+}
+
 // Runs under loss_->mutex, on the heartbeat thread.
 void GenicamStream::DeliverLoss()
 {
@@ -167,6 +193,20 @@ void GenicamStream::DeliverImage(ArvBuffer *buffer, uint64_t frameId)
     DeliverFrame(sink_, &frame);
 }
 
+// On the stream thread, for every finished buffer.
+void GenicamStream::CountBuffer(ArvBuffer *buffer)
+{
+    if (!IsCompleteImage(buffer))
+        ++incompleteFrames_;
+    if (!ARV_IS_GV_STREAM(stream_))
+        return;
+    guint64 resent = 0;
+    guint64 missing = 0;
+    arv_gv_stream_get_statistics(ARV_GV_STREAM(stream_), &resent, &missing);
+    missingPackets_ = missing;
+    resentPackets_ = resent;
+}
+
 // Runs on Aravis's stream thread for every finished buffer, which goes back to the stream.
 // Anything but a complete image of the current acquisition is dropped unread.
 void GenicamStream::OnNewBuffer(ArvStream *stream, void *self)
@@ -177,6 +217,7 @@ void GenicamStream::OnNewBuffer(ArvStream *stream, void *self)
         return;
     // Every buffer counts, delivered or not, so that no wrap of the ids goes unseen.
     const uint64_t frameId = owner->frameIds_.Extend(arv_buffer_get_frame_id(buffer));
+    owner->CountBuffer(buffer);
     if (owner->acquiring_ && owner->IsNewCompleteFrame(buffer))
         owner->DeliverImage(buffer, frameId);
     arv_stream_push_buffer(stream, buffer);
@@ -194,7 +235,7 @@ J_STATUS_TYPE OpenGenicamStream(ArvCamera *camera, CameraLoss *loss, const Frame
                                 uint32_t payloadBytes, std::unique_ptr<BackendStream> *stream)
 {
     std::unique_ptr<GenicamStream> opened = std::make_unique<GenicamStream>(camera, loss, sink);
-    const J_STATUS_TYPE status = opened->Open(camera, payloadBytes);
+    const J_STATUS_TYPE status = opened->Open(payloadBytes);
     if (status != J_ST_SUCCESS)
         return status;
     *stream = std::move(opened);

@@ -2,7 +2,8 @@
 //
 // Frames reach the sink on Aravis's stream thread, only while acquiring, only when complete,
 // and only when their first packet came after the latest "AcquisitionStart", so that a frame
-// left in flight by an earlier acquisition is never passed off as a new one.
+// left in flight by an earlier acquisition is never passed off as a new one. The frames that
+// arrive incomplete are counted, with Aravis's counts of missing and resent packets.
 #ifndef JAI_FACTORY_GENICAM_STREAM_H
 #define JAI_FACTORY_GENICAM_STREAM_H
 

@@ -5,6 +5,7 @@
 #include "sim_features.h"
 #include "sim_pattern.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <exception>
@@ -48,6 +49,11 @@ class SimStream : public BackendStream {
     ~SimStream() override;
     J_STATUS_TYPE StartAcquisition() override;
     J_STATUS_TYPE StopAcquisition() override;
+    double FrameIntervalSeconds() override
+    {
+        return std::chrono::duration<double>(period_).count();
+    }
+    StreamCounts Counts() const override { return StreamCounts{incompleteFrames_, false, 0, 0}; }
 
   private:
     void RunFrames();
@@ -58,7 +64,9 @@ class SimStream : public BackendStream {
     const uint32_t height_;
     const uint32_t frameBytes_;
     const Clock::duration period_;
+    const FailureSet failures_; // FrameData and FrameStart keep frames from the sink
     const FrameSink sink_;
+    std::atomic<uint64_t> incompleteFrames_{0};
     // Touched by the frame thread only. Words, so that 16-bit samples are aligned.
     std::vector<uint16_t> pixels_;
     std::vector<uint16_t> rowSamples_; // one row of the pattern before it is packed
@@ -80,7 +88,7 @@ SimStream::SimStream(const SimConfig &config, uint32_t width, uint32_t height, u
     : format_(*FindPixelFormat(config.pixelFormat)), width_(width), height_(height),
       frameBytes_(frameBytes), period_(std::chrono::ceil<Clock::duration>(
                                    std::chrono::duration<double>(1.0 / config.framesPerSecond))),
-      sink_(sink), pixels_((size_t{frameBytes} + 1) / 2),
+      failures_(config.failures), sink_(sink), pixels_((size_t{frameBytes} + 1) / 2),
       rowSamples_(size_t{width} * format_.samplesPerPixel), thread_(&SimStream::RunFrames, this)
 {
 }
@@ -156,7 +164,10 @@ void SimStream::RunFrames()
         nextFrameDue_ = following > deliveredAt ? following : deliveredAt + period_;
         // No lock during the callback: it may call the library, Stop included.
         lock.unlock();
-        DeliverFrame(sink_, &frame);
+        if (Fails(failures_, FailurePoint::FrameData))
+            ++incompleteFrames_;
+        else if (!Fails(failures_, FailurePoint::FrameStart))
+            DeliverFrame(sink_, &frame);
         lock.lock();
     }
 }

@@ -32,6 +32,8 @@ const NamedFailure kFailureNames[] = {
     {"Height", FailurePoint::Height},
     {"AcquisitionStart", FailurePoint::AcquisitionStart},
     {"AcquisitionStop", FailurePoint::AcquisitionStop},
+    {"FrameData", FailurePoint::FrameData},
+    {"FrameStart", FailurePoint::FrameStart},
 };
 
 // The variable's value; empty when it is unset, which the readers take as "keep the default".

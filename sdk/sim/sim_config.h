@@ -8,7 +8,8 @@
 //   SIMCAM_PIXEL_FORMAT  any raw format by its PFNC name (pixel_formats.cpp; default BayerRG8)
 //   SIMCAM_FPS           frames a second: digits with an optional fraction, 0.001 to 100000
 //                        (default 30)
-//   SIMCAM_FAIL          comma-separated operations that then fail (kFailureNames, sim_config.cpp)
+//   SIMCAM_FAIL          comma-separated operations that then fail (kFailureNames, sim_config.cpp),
+//                        and FrameData or FrameStart for frames that come incomplete or not at all
 #ifndef JAI_FACTORY_SIM_CONFIG_H
 #define JAI_FACTORY_SIM_CONFIG_H
 

@@ -1,11 +1,13 @@
 """Failures of the camera library, made by its simulation: camera start-up, stream set-up,
-acquisition start and stop, and saving.
+acquisition start and stop, saving, and frames that come incomplete or not at all.
 """
 
+import re
+import time
 import unittest
 
-from harness import (CAMERA_HEADER, CAMERA_ID_LINE, FAIL, LISTENING_LINES, PAUSE_PROMPT,
-                     SAVED_LINES, SMALL, TERMINATED, WAITING_LINES, ServerTestCase,
+from harness import (CAMERA_HEADER, CAMERA_ID_LINE, DONE, FAIL, LISTENING_LINES, PAUSE_PROMPT,
+                     SAVE_FAILED_LINES, SAVED_LINES, SMALL, TIMEOUT, TERMINATED, WAITING_LINES, ServerTestCase,
                      startup_lines)
 
 OPENED = "\tOpened the factory.\n"
@@ -139,6 +141,42 @@ class SaveFailureTest(ServerTestCase):
                 client.send(b"End")
                 self.assertEqual(client.recv_exact(len(TERMINATED)), TERMINATED)
                 self.assertEqual(server.wait_exit(), 0)
+
+
+class FrameWaitTest(ServerTestCase):
+    # 1 s beyond two frame periods of 10 ms.
+    BOUND = 1.02
+    NO_WHOLE_FRAME = re.compile(
+        r"Jai_Factory: SIMCAM-0: no whole frame within 1\.0 s of AcquisitionStart "
+        r"\(CAMERA_SDK_FRAME_TIMEOUT\), the capture fails: (\d+) incomplete frames; check .*\n")
+
+    def test_frames_that_never_come_whole_fail_each_capture_at_the_bound(self):
+        for failure, frames_come in (("FrameData", True), ("FrameStart", False)):
+            with self.subTest(failure=failure), self.run_alone():
+                server, client = self.ready_client(dict(
+                    SMALL, SIMCAM_FAIL=failure, CAMERA_SDK_FRAME_TIMEOUT="1"))
+                for slot in (1, 2):
+                    requested = time.monotonic()
+                    client.send(b"Get%d" % slot)
+                    self.assertEqual(client.recv_exact(len(FAIL), self.BOUND + TIMEOUT), FAIL)
+                    self.assertGreaterEqual(time.monotonic() - requested, self.BOUND)
+                    server.wait_for_line(SAVE_FAILED_LINES[slot])
+                client.send(b"End")
+                self.assertEqual(client.recv_exact(len(TERMINATED)), TERMINATED)
+                self.assertEqual(server.wait_exit(), 0)
+                self.assertEqual(self.tiff_files(), [])
+                # One line a capture, counting the frames that came incomplete (100 a second).
+                lines = server.stderr.splitlines(keepends=True)
+                self.assertEqual(len(lines), 2, server.stderr)
+                for line in lines:
+                    incomplete = int(self.NO_WHOLE_FRAME.fullmatch(line).group(1))
+                    self.assertEqual(incomplete > 50, frames_come, line)
+
+    def test_a_slow_camera_still_captures_with_a_short_timeout(self):
+        # The first frame 2 s after the start; 0.1 s beyond two frame periods.
+        server, client = self.ready_client(dict(SMALL, SIMCAM_FPS="0.5",
+                                                CAMERA_SDK_FRAME_TIMEOUT="0.1"))
+        self.capture(server, client, b"Get1", 1, reply=DONE)
 
 
 if __name__ == "__main__":

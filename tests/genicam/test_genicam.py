@@ -1,5 +1,6 @@
 """The server with the GenICam backend against Aravis's GigE Vision camera emulator: frames,
-a lost camera, settings written through CAMERA_SDK_FEATURES and the camera chosen by its ID.
+a lost camera, the bound on the wait for a frame that does not come whole, settings written
+through CAMERA_SDK_FEATURES and the camera chosen by its ID.
 
 The emulator runs on 127.0.0.1 only, and Aravis's discovery broadcasts on every interface, so
 these tests run only in a network namespace with nothing but loopback (scripts/loopback-only.sh
@@ -8,6 +9,7 @@ aravis-tools).
 """
 
 import errno
+import re
 import shutil
 import signal
 import socket
@@ -37,6 +39,16 @@ GENICAM = {"CAMERA_SDK_BACKEND": "genicam"}
 STARTUP_TIMEOUT = 30.0
 # Aravis's heartbeat notices a lost camera within a few seconds.
 LOSS_TIMEOUT = 20.0
+# The library's default bound on the wait for a whole frame: 5 s plus two frame intervals.
+FRAME_WAIT_BOUND = 5.0
+PACKET_SIZE_LINE = ("Jai_Factory: %s: GigE Vision packet size 1400 bytes, as the camera has it "
+                    "(it sends no test packets)\n" % CAMERA_ID)
+NO_WHOLE_FRAME = re.compile(
+    r"Jai_Factory: %s: no whole frame within (\d+\.\d) s of AcquisitionStart "
+    r"\(CAMERA_SDK_FRAME_TIMEOUT\), the capture fails: (\d+) incomplete frames \(the stream "
+    r"counted (\d+) missing packets and (\d+) resent\); check the packet size "
+    r"\(GevSCPSPacketSize\), the receive buffer, the bandwidth and the trigger mode "
+    r"\(TriggerMode\)\n" % CAMERA_ID)
 
 
 def interfaces_beyond_loopback():
@@ -127,8 +139,12 @@ class GenicamTest(ServerTestCase):
         self.assertEqual(client.recv_until_closed(), b"")
 
     def test_emulator_killed_during_a_capture_answers_fail(self):
-        # Every stream packet lost: no frame is ever complete, so the capture waits.
-        emulator, server, client = self.ready_genicam_client("-r", "1000")
+        # Every stream packet lost: no frame is ever complete, so the capture waits, here
+        # beyond the time that Aravis takes to notice the loss.
+        emulator = self.start_emulator("-r", "1000")
+        server = self.start_server(dict(GENICAM, CAMERA_SDK_FRAME_TIMEOUT="60"))
+        server.wait_ready(STARTUP_TIMEOUT)
+        client = self.connect(server)
         client.send(b"Get1")
         data, ended = client.recv_for(1.5)
         self.assertEqual((data, ended), (b"", False), "an incomplete frame was passed on")
@@ -141,6 +157,64 @@ class GenicamTest(ServerTestCase):
         client.send(b"Get2")
         self.assertRunsToFatalEnd(server, "fail:Capturage start\n")
         self.assertEqual(client.recv_until_closed(), b"")
+
+    def test_lost_packets_fail_a_capture_only_when_no_frame_comes_whole_within_the_bound(self):
+        # At 2 lost packets in 1000, 256 x 256 frames (50 packets) arrive whole a third of
+        # the time: each capture waits for a whole one and saves it.
+        self.start_emulator("-r", "20")
+        server = self.start_with_features(
+            "Width=256; Height=256; GainAuto=Off; GainRaw=0; ExposureTimeAbs=10000")
+        server.wait_ready(STARTUP_TIMEOUT)
+        client = self.connect(server)
+        for index in range(5):
+            image = self.capture(server, client, b"Get%d" % (1 + index % 2), 1 + index % 2).image
+            frame = image.frame_id % 65536
+            self.assertEqual(image.pixels, bytes((x + y + frame) % 255
+                                                 for y in range(256) for x in range(256)))
+        server.kill()
+        self.assertEqual(server.stderr, PACKET_SIZE_LINE)
+
+    def assertFailsAfterTheBound(self, server, client, frames_came):
+        """Get1 answers Fail once the bound has passed, with one line that says why; End then
+        ends the server as usual.
+        """
+        requested = time.monotonic()
+        client.send(b"Get1")
+        self.assertEqual(client.recv_exact(len(FAIL), FRAME_WAIT_BOUND + TIMEOUT), FAIL)
+        self.assertGreaterEqual(time.monotonic() - requested, FRAME_WAIT_BOUND)
+        server.wait_for_line("imgSeq1:1\n")
+        self.assertIn(SAVE_FAILED_LINES[1], server.lines)
+        client.send(b"End")
+        self.assertEqual(client.recv_until_closed(), b"Terminated\n")
+        self.assertEqual(server.wait_exit(), 0)
+        self.assertEqual(self.tiff_files(), [])
+        lines = server.stderr.splitlines(keepends=True)
+        self.assertEqual(lines[0], PACKET_SIZE_LINE)
+        self.assertEqual(len(lines), 2, server.stderr)
+        incomplete, missing = [int(value) for value in NO_WHOLE_FRAME.fullmatch(lines[1]).group(2, 3)]
+        self.assertEqual((incomplete > 0, missing > 0), (frames_came, frames_came), lines[1])
+
+    def test_a_capture_whose_frames_all_lose_packets_fails_at_the_bound(self):
+        self.start_emulator("-r", "300")
+        server = self.start_server(GENICAM)
+        server.wait_ready(STARTUP_TIMEOUT)
+        self.assertFailsAfterTheBound(server, self.connect(server), frames_came=True)
+
+    def test_a_capture_in_trigger_mode_without_a_trigger_fails_at_the_bound(self):
+        self.start_emulator()
+        server = self.start_with_features("TriggerMode=On; TriggerSource=Software")
+        server.wait_ready(STARTUP_TIMEOUT)
+        self.assertFailsAfterTheBound(server, self.connect(server), frames_came=False)
+
+    def test_a_slow_camera_still_captures_with_a_short_timeout(self):
+        # One frame in 2 s, and 0.5 s beyond two frame intervals.
+        self.start_emulator()
+        server = self.start_with_features("AcquisitionFrameRate=0.5",
+                                          CAMERA_SDK_FRAME_TIMEOUT="0.5")
+        server.wait_ready(STARTUP_TIMEOUT)
+        client = self.connect(server)
+        for slot in (1, 2):
+            self.assertEmulatorFrame(self.capture(server, client, b"Get%d" % slot, slot).image)
 
     def start_with_features(self, features, **env):
         return self.start_server(dict(GENICAM, CAMERA_SDK_FEATURES=features, **env))

@@ -108,13 +108,16 @@ TEST(SdkConfig, MalformedValueIsNamedWithItsVariable)
         EXPECT_EQ(parsed.error, error);
     }
     // Through the library the factory fails with one line on standard error; so does an
-    // unknown backend.
+    // unknown backend, and a bound on the wait for a frame out of its range.
     for (const auto &[variable, value, status, line] :
          std::vector<std::tuple<const char *, const char *, J_STATUS_TYPE, const char *>>{
              {"SIMCAM_FPS", "abc", J_ST_CONFIGURATION,
               "Jai_Factory: SIMCAM_FPS: \"abc\" is not a number\n"},
              {"CAMERA_SDK_BACKEND", "GenICam", J_ST_CONFIGURATION,
-              "Jai_Factory: CAMERA_SDK_BACKEND: \"GenICam\" is not one of sim, genicam\n"}}) {
+              "Jai_Factory: CAMERA_SDK_BACKEND: \"GenICam\" is not one of sim, genicam\n"},
+             {"CAMERA_SDK_FRAME_TIMEOUT", "0", J_ST_CONFIGURATION,
+              "Jai_Factory: CAMERA_SDK_FRAME_TIMEOUT: \"0\" is not a number of seconds from 0.001 "
+              "to 86400\n"}}) {
         ScopedConfig config({{variable, value}});
         FACTORY_HANDLE factory = nullptr;
         testing::internal::CaptureStderr();

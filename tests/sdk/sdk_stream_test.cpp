@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <sstream>
 #include <thread>
 
 namespace {
@@ -173,6 +174,43 @@ TEST(SdkStream, CallbackConvertsAndSavesButMayNotClose)
     EXPECT_EQ(streaming.Frames().size(), 30u); // none after the callback's own stop
     EXPECT_EQ(statuses, std::vector<J_STATUS_TYPE>(30 * 4 + 1, J_ST_SUCCESS));
     EXPECT_EQ(closes, std::vector<J_STATUS_TYPE>(3, J_ST_WRONG_STATE));
+}
+
+TEST(SdkStream, WithoutAWholeFrameEachStartGetsOneEmptyRecordAtItsBoundAndOneLine)
+{
+    Streaming streaming({{"SIMCAM_FAIL", "FrameData"}, {"CAMERA_SDK_FRAME_TIMEOUT", "0.1"}});
+    testing::internal::CaptureStderr();
+    for (size_t round = 0; round < 2; ++round) {
+        const Clock::time_point start = Clock::now();
+        ASSERT_EQ(streaming.Command("AcquisitionStart"), J_ST_SUCCESS);
+        ASSERT_TRUE(streaming.WaitFor(round + 1));
+        std::this_thread::sleep_for(milliseconds(150)); // a second bound passes: nothing more
+        ASSERT_EQ(streaming.Command("AcquisitionStop"), J_ST_SUCCESS);
+        const std::vector<Frame> frames = streaming.Frames();
+        ASSERT_EQ(frames.size(), round + 1);
+        // 0.1 s beyond two frame periods of 1 ms.
+        EXPECT_GE(frames[round].arrival - start, milliseconds(102));
+        EXPECT_EQ(frames[round].record.buffer, nullptr);
+        EXPECT_EQ(frames[round].record.imageSize, 0u);
+    }
+    std::istringstream lines(testing::internal::GetCapturedStderr());
+    const std::string prefix = "Jai_Factory: SIMCAM-0: no whole frame within 0.1 s of "
+                               "AcquisitionStart (CAMERA_SDK_FRAME_TIMEOUT), the capture fails: ";
+    const std::string suffix = " incomplete frames; check the packet size (GevSCPSPacketSize), the "
+                               "receive buffer, the bandwidth and the trigger mode (TriggerMode)";
+    std::string line;
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(std::getline(lines, line));
+        ASSERT_EQ(line.substr(0, prefix.size()), prefix);
+        ASSERT_GT(line.size(), prefix.size() + suffix.size());
+        EXPECT_EQ(line.substr(line.size() - suffix.size()), suffix);
+        // The frames of that start only, at 1000 a second.
+        const int incomplete =
+            std::stoi(line.substr(prefix.size(), line.size() - prefix.size() - suffix.size()));
+        EXPECT_GE(incomplete, 50);
+        EXPECT_LE(incomplete, 1000);
+    }
+    EXPECT_FALSE(std::getline(lines, line));
 }
 
 TEST(SdkStream, ProcessMayExitWhileAcquiring)
