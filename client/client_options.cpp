@@ -30,6 +30,7 @@ const char kUsage[] =
     "  --timeout SECONDS  the longest wait for the connection and for each reply (default 10)\n"
     "  --port PORT        connect to PORT instead of 55555, e.g. a test server\n"
     "  --help             print this text\n"
+    "  --version          print the version of the release\n"
     "\n"
     "Exit status: 0 when every reply was the expected one (Done, Terminated); 1 on a Fail\n"
     "reply, a timeout, a refused or lost connection or any other reply; 2 on a usage error.\n";
@@ -74,6 +75,8 @@ ParsedOptions ParseClientOptions(int argc, const char *const *argv)
         const char *argument = argv[index];
         if (std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0)
             return {ParseOutcome::Help, {}, ""};
+        if (std::strcmp(argument, "--version") == 0)
+            return {ParseOutcome::Version, {}, ""};
         const bool takesValue = std::strcmp(argument, "--repeat") == 0 ||
                                 std::strcmp(argument, "--timeout") == 0 ||
                                 std::strcmp(argument, "--port") == 0;

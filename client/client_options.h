@@ -17,7 +17,7 @@ struct ClientOptions {
     uint16_t port = kServerPort;
 };
 
-enum class ParseOutcome { Run, Help, UsageError };
+enum class ParseOutcome { Run, Help, Version, UsageError };
 
 struct ParsedOptions {
     ParseOutcome outcome;

@@ -158,6 +158,10 @@ int RunClientTool(int argc, const char *const *argv)
         std::fputs(ClientUsage(), stdout);
         return kExitOk;
     }
+    if (parsed.outcome == ParseOutcome::Version) {
+        std::printf("capture-client %s\n", CAPTURE_VERSION);
+        return kExitOk;
+    }
     if (parsed.outcome == ParseOutcome::UsageError) {
         std::fprintf(stderr, "capture-client: %s\nTry 'capture-client --help'.\n",
                      parsed.error.c_str());

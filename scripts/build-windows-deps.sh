@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Cross builds Aravis and the libraries it needs (PCRE2, libffi, GLib, libxml2; zlib is Debian's
-# libz-mingw-w64-dev) for 64-bit Windows with MinGW-w64, from source tarballs checked against
-# the SHA-256 sums pinned below, and prints the install prefix on its last line.
+# Cross builds Aravis and the libraries it needs (PCRE2, libffi, GLib, libxml2, libusb; zlib is
+# Debian's libz-mingw-w64-dev) for 64-bit Windows with MinGW-w64, from source tarballs checked
+# against the SHA-256 sums pinned below, and prints the install prefix on its last line. The
+# prefix also keeps what a binary distribution of these libraries must carry: each source tree's
+# licence texts (licenses/NAME/) and the list of the tarballs with their sums (sources.txt).
 #
 # The tarballs come from CAPTURE_WINDOWS_VENDOR_DIR (default: shared/vendor beside the clone).
 # The prefix lives in a cache outside the clone, CAPTURE_WINDOWS_DEPS_CACHE (default:
@@ -22,6 +24,7 @@ sources=(
     "gvdb-0854af0.tar.gz b7be9eb4af1faf15e9dec8fbce1edd1a16e8b1d8aa4c364ffddef7db39d1612e"
     "proxy-libintl-0.4.tar.gz 035017baa0a302d92f9f15ca838dc303f7fca5fab12d2b8d52df14e34dde3121"
     "libxml2-2.9.14.tar.gz 439a690e74e1b72acc7d03239a7661103b8e5468fb9b527c40358eabc765dd91"
+    "libusb-1.0.27.tar.gz 9a536a61dbd191d3a81976ec6067506fc2d7c543951f86a54862cae5cd952aab"
     "aravis-0.8.26.tar.gz f3662042a30c252380df64a07601b5c0bb3ef6b1714dc09ad02a8e830ff93dba"
 )
 
@@ -159,8 +162,33 @@ cmake_build libxml2-2.9.14 -DLIBXML2_WITH_PYTHON=OFF -DLIBXML2_WITH_ICONV=OFF \
     -DLIBXML2_WITH_LZMA=OFF -DLIBXML2_WITH_ZLIB=OFF -DLIBXML2_WITH_TESTS=OFF \
     -DLIBXML2_WITH_PROGRAMS=OFF -DLIBXML2_WITH_HTTP=OFF -DLIBXML2_WITH_FTP=OFF
 
-meson_build aravis-0.8.26 -Dusb=disabled -Dviewer=disabled -Dgst-plugin=disabled \
+(
+    cd "$work/libusb-1.0.27"
+    step "libusb: autoreconf" autoreconf -fi
+    step "libusb: configure" ./configure --host="$triplet" --prefix="$prefix" \
+        CC="$triplet-gcc-posix" --enable-shared --disable-static
+    step "libusb: build" make -j "$jobs"
+    step "libusb: install" make install
+)
+
+meson_build aravis-0.8.26 -Dusb=enabled -Dviewer=disabled -Dgst-plugin=disabled \
     -Dtests=false -Dintrospection=disabled -Ddocumentation=disabled -Dpacket-socket=disabled
+
+# Each source tree's licence texts (GLib's tree holds proxy-libintl and gvdb by now).
+for tree in pcre2-10.42 libffi-3.4.4 glib-2.74.7 glib-2.74.7/subprojects/proxy-libintl \
+    glib-2.74.7/subprojects/gvdb libxml2-2.9.14 libusb-1.0.27 aravis-0.8.26; do
+    licenses="$prefix/licenses/$(basename "$tree")"
+    mkdir -p "$licenses"
+    find "$work/$tree" -maxdepth 1 -xtype f \
+        \( -name 'COPYING*' -o -name 'LICEN[CS]E*' -o -name Copyright \) -exec cp {} "$licenses/" \;
+    if [ -d "$work/$tree/LICENSES" ]; then
+        cp -r "$work/$tree/LICENSES" "$licenses/"
+    fi
+done
+for entry in "${sources[@]}"; do
+    read -r file sum <<<"$entry"
+    echo "$sum  $file"
+done >"$prefix/sources.txt"
 
 mv "$log" "$prefix/build.log"
 rm -rf "$work"

@@ -1,21 +1,31 @@
 #!/usr/bin/env bash
-# CI for the Windows build. Cross compiles with MinGW-w64 into build-windows/ and runs the unit
-# tests and the end-to-end suite against the .exe under Wine, in a throw-away Wine prefix. Then
-# cross builds Aravis and its libraries (cached, see scripts/build-windows-deps.sh), builds the
-# program with the GenICam backend into build-windows-genicam/ and makes its package folder,
-# checked to import nothing from outside it but Windows' own DLLs, and runs the GenICam suite
-# against that package and Aravis's emulator, on loopback only.
+# CI for the Windows build. Cross builds Aravis and its libraries (cached, see
+# scripts/build-windows-deps.sh), cross compiles with MinGW-w64 and the GenICam backend into
+# build-windows/ (the build puts every DLL beside the binaries), and runs the unit tests and the
+# end-to-end suite (simulated camera, the default backend) against the .exe under Wine, from
+# the build folder with no WINEPATH, in a throw-away Wine prefix. Then makes the package folder
+# and runs the GenICam suite against it and Aravis's emulator, on loopback only. Without the
+# dependencies (no prefix, no tarballs) the build has no GenICam backend and the package and
+# GenICam suite are skipped.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${CAPTURE_WINDOWS_BUILD_DIR:-$root/build-windows}"
-genicam_build="${build}-genicam"
-package="$genicam_build/package"
+package="$build/package"
 
 "$root/scripts/install-deps.sh" g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 googletest \
     binutils-mingw-w64-x86-64 aravis-tools iproute2
 
+set +e
+deps="$("$root/scripts/build-windows-deps.sh" | tail -n 1)"
+status=$?
+set -e
+# 77: neither a built prefix nor the tarballs to build one, as the script said.
+[ "$status" -eq 0 ] || [ "$status" -eq 77 ] || exit "$status"
+genicam=ON
+[ "$status" -eq 0 ] || genicam=OFF
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-    -DBUILD_TESTING=ON -DCAPTURE_WARNINGS_AS_ERRORS=ON -DCAPTURE_GENICAM=OFF
+    -DCAPTURE_WINDOWS_DEPS="$deps" -DBUILD_TESTING=ON -DCAPTURE_WARNINGS_AS_ERRORS=ON \
+    -DCAPTURE_GENICAM="$genicam"
 cmake --build "$build" -j 2
 
 WINEPREFIX="$(mktemp -d /tmp/capture-wine.XXXXXX)"
@@ -38,19 +48,9 @@ timeout 900 ctest --test-dir "$build" --output-on-failure --timeout 120 -LE e2e 
         test_failures test_endpoint test_formats test_windows_readers
 )
 
+[ "$genicam" = ON ] || exit 0
 echo "== the Windows package with the GenICam backend"
-set +e
-deps="$("$root/scripts/build-windows-deps.sh" | tail -n 1)"
-status=$?
-set -e
-# 77: neither a built prefix nor the tarballs to build one, as the script said.
-[ "$status" -ne 77 ] || exit 0
-[ "$status" -eq 0 ] || exit "$status"
-cmake -S "$root" -B "$genicam_build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-    -DCAPTURE_WINDOWS_DEPS="$deps" -DBUILD_TESTING=OFF -DCAPTURE_WARNINGS_AS_ERRORS=ON \
-    -DCAPTURE_GENICAM=ON
-cmake --build "$genicam_build" -j 2 --target capture-server capture-client
-"$root/scripts/package-windows.sh" "$genicam_build" "$deps" "$package"
+"$root/scripts/package-windows.sh" "$build" "$deps" "$package"
 
 echo "== the GenICam suite against the package, under Wine, on loopback only"
 set +e

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# The Debian package as a user gets it: installed with apt-get, capture-server and
+# capture-client from PATH capture two frames with the simulated camera in a fresh folder,
+# capture-client --version names the package's version; then the package is removed again.
+# As root (CI), or through sudo.
+#   scripts/test-release-deb.sh DEB
+set -euo pipefail
+[ $# -eq 1 ] || { echo "usage: $0 DEB" >&2; exit 2; }
+deb="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"
+version="$(dpkg-deb --field "$deb" Version)"
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+work="$(mktemp -d /tmp/capture-release-deb.XXXXXX)"
+server=""
+cleanup() {
+    [ -n "$server" ] && kill "$server" 2>/dev/null
+    rm -rf "$work"
+    flock /tmp/capture-server-apt.lock $sudo apt-get remove -y -qq --purge capture-server \
+        >/dev/null 2>&1 || true
+}
+trap cleanup EXIT
+
+flock /tmp/capture-server-apt.lock env DEBIAN_FRONTEND=noninteractive \
+    $sudo apt-get install -y -qq --no-install-recommends "$deb" >/dev/null
+hash -r
+[ "$(command -v capture-server)" = /usr/bin/capture-server ]
+[ "$(capture-client --version)" = "capture-client $version" ]
+
+exec 7>/tmp/capture-server-port.lock
+flock 7
+cd "$work"
+SIMCAM_WIDTH=96 SIMCAM_HEIGHT=64 capture-server </dev/null >"$work/server.log" 2>&1 &
+server=$!
+for _ in $(seq 100); do
+    grep -q "Server is ready" "$work/server.log" && break
+    kill -0 "$server" 2>/dev/null || break
+    sleep 0.1
+done
+status=0
+capture-client --timeout 20 Get1 Get2 End || status=$?
+wait "$server" || status=$?
+server=""
+if [ "$status" -ne 0 ] || [ ! -s 0001.tiff ] || [ ! -s 0002.tiff ]; then
+    echo "FAIL: the installed package did not capture (status $status); the server's log:" >&2
+    tail -n 30 "$work/server.log" >&2
+    exit 1
+fi
+echo "PASS: the installed package $version captured 0001.tiff and 0002.tiff from PATH"
