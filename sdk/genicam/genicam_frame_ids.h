@@ -2,8 +2,9 @@
 //
 // A GigE Vision 1 camera numbers its frames 1 to 65535 and then starts again at 1, so that a
 // later frame may carry a smaller id. The extender adds 65535 at each such wrap, so that the
-// ids it gives always increase. Ids above 65535 (64-bit block ids) never wrap and pass as
-// they are.
+// ids it gives always increase. A buffer that finishes late, after a newer one, keeps the
+// place of its own id and counts as no wrap. Ids above 65535 (64-bit block ids) never wrap and
+// pass as they are.
 #ifndef JAI_FACTORY_GENICAM_FRAME_IDS_H
 #define JAI_FACTORY_GENICAM_FRAME_IDS_H
 
@@ -11,7 +12,7 @@
 
 class FrameIdExtender {
   public:
-    // The extended id of the camera's id of the next frame seen, in arrival order.
+    // The extended id of the camera's id of the next buffer seen, in the order they finish.
     uint64_t Extend(uint64_t cameraId);
 
   private:
