@@ -28,7 +28,7 @@ asan_logs="$(mktemp -d /tmp/ci-genicam-asan.XXXXXX)"
     ASAN_OPTIONS="log_path=$asan_logs/asan:detect_leaks=1" \
     UBSAN_OPTIONS="log_path=$asan_logs/ub:halt_on_error=1:print_stacktrace=1" \
     timeout 900 ctest -R genicam --output-on-failure)
-if [ -n "$(find "$asan_logs" -size +0 | head -n 1)" ]; then
+if [ -n "$(find "$asan_logs" -type f -size +0 | head -n 1)" ]; then
     head -n 60 "$asan_logs"/*
     echo "sanitizer reports found"
     exit 1
