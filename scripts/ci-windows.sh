@@ -40,6 +40,11 @@ wineserver -p
 timeout 120 wineboot -i >/dev/null 2>&1
 
 timeout 900 ctest --test-dir "$build" --output-on-failure --timeout 120 -LE e2e -E '^e2e_'
+# A fresh Wine server and boot for the end-to-end suite: a Wine service or desktop process
+# started by a program under test would hold that server's output pipes open after it ends.
+wineserver -k >/dev/null 2>&1 || true
+wineserver -p
+timeout 120 wineboot -i >/dev/null 2>&1
 (
     export CAPTURE_SERVER_PLATFORM=windows
     export CAPTURE_SERVER_COMMAND="wine $build/bin/capture-server.exe"
