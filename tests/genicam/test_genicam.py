@@ -127,8 +127,8 @@ class GenicamTest(ServerTestCase):
         self.assertGreater(server.last_frame_id, 65535)
         client.send(b"End")
         self.assertEqual(client.recv_until_closed(), b"Terminated\n")
-        self.assertEqual(server.lines[-3:], ["\tRecived end command\n"] + CLOSING_LINES)
         self.assertEqual(server.wait_exit(), 0)
+        self.assertEqual(server.lines[-3:], ["\tRecived end command\n"] + CLOSING_LINES)
 
     def test_emulator_killed_between_captures_ends_at_the_next_start(self):
         emulator, server, client = self.ready_genicam_client()
