@@ -64,8 +64,9 @@ static_assert(kBlueFromU == 2 * 65536 + kBlueFromUFraction, "blue from U");
 // (uFactor * u + vFactor * v + half) >> 16 for the 8 pairs of two registers of (u, v) lanes.
 __m128i FractionOffsets(__m128i chromaLow, __m128i chromaHigh, int16_t uFactor, int16_t vFactor)
 {
-    const __m128i factors = _mm_set1_epi32(static_cast<int32_t>(
-        static_cast<uint32_t>(static_cast<uint16_t>(vFactor)) << 16 | static_cast<uint16_t>(uFactor)));
+    const __m128i factors = _mm_set1_epi32(
+        static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint16_t>(vFactor)) << 16 |
+                             static_cast<uint16_t>(uFactor)));
     const __m128i half = _mm_set1_epi32(kHalf);
     return _mm_packs_epi32(
         _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(chromaLow, factors), half), 16),
@@ -91,10 +92,10 @@ template <bool UFirst> uint32_t Yuv422Vectors(const uint8_t *in, uint32_t width,
         const __m128i lumaLow = UFirst ? _mm_srli_epi16(low, 8) : _mm_and_si128(low, byteMask);
         const __m128i lumaHigh = UFirst ? _mm_srli_epi16(high, 8) : _mm_and_si128(high, byteMask);
         // Lanes u, v, u, v, ...: pairs 0 to 3, then 4 to 7.
-        const __m128i chromaLow = _mm_sub_epi16(
-            UFirst ? _mm_and_si128(low, byteMask) : _mm_srli_epi16(low, 8), bias);
-        const __m128i chromaHigh = _mm_sub_epi16(
-            UFirst ? _mm_and_si128(high, byteMask) : _mm_srli_epi16(high, 8), bias);
+        const __m128i chromaLow =
+            _mm_sub_epi16(UFirst ? _mm_and_si128(low, byteMask) : _mm_srli_epi16(low, 8), bias);
+        const __m128i chromaHigh =
+            _mm_sub_epi16(UFirst ? _mm_and_si128(high, byteMask) : _mm_srli_epi16(high, 8), bias);
         const __m128i u = _mm_packs_epi32(_mm_srai_epi32(_mm_slli_epi32(chromaLow, 16), 16),
                                           _mm_srai_epi32(_mm_slli_epi32(chromaHigh, 16), 16));
         const __m128i v =
@@ -112,8 +113,9 @@ template <bool UFirst> uint32_t Yuv422Vectors(const uint8_t *in, uint32_t width,
 }
 #endif
 
-template <RowLoops Loops> void Yuv422Rows(const RowSource &rows, const Gains &gains,
-                                         uint32_t firstRow, uint32_t endRow, uint8_t *output)
+template <RowLoops Loops>
+void Yuv422Rows(const RowSource &rows, const Gains &gains, uint32_t firstRow, uint32_t endRow,
+                uint8_t *output)
 {
     const bool uFirst = rows.format.layout[0] == 'U';
     WithMaps<uint8_t>(8, gains, [&](const auto *maps) {
