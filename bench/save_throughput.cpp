@@ -3,6 +3,7 @@
 // their ratios.
 #include "bench_setting.h"
 #include "camera.h"
+#include "plain_write.h"
 #include "server_process.h"
 
 #include <benchmark/benchmark.h>
@@ -107,12 +108,8 @@ void PlainWriteRename(benchmark::State &state, SaveCase *saveCase)
 {
     const J_IMAGE_RECORD &image = saveCase->image->converted;
     for (auto _ : state) {
-        std::FILE *file = std::fopen(saveCase->plainTemporary.c_str(), "wb");
-        const bool written = file != nullptr &&
-                             std::fwrite(image.buffer, 1, image.imageSize, file) == image.imageSize;
-        const bool closed = file != nullptr && std::fclose(file) == 0;
-        if (!written || !closed ||
-            std::rename(saveCase->plainTemporary.c_str(), saveCase->plainFile.c_str()) != 0) {
+        if (!PlainWriteAndRename(image.buffer, image.imageSize, saveCase->plainTemporary,
+                                 saveCase->plainFile)) {
             state.SkipWithError("plain write failed");
             return;
         }
