@@ -4,6 +4,8 @@
 #include <cstring>
 
 #if defined(__SSE2__)
+#include "simd_rows.h"
+
 #include <tmmintrin.h>
 #endif
 
@@ -49,17 +51,10 @@ void UnpackGigeVisionGroups(const uint8_t *in, uint32_t groups, uint32_t lowBits
 }
 
 #if defined(__SSE2__)
-// Eight samples at a time with SSSE3's byte shuffle, where the processor has it (checked at
-// run time: SSE2 is all that every x86-64 processor has). Each step reads 16 bytes, of which
-// it uses the 10 or 12 that hold its eight samples.
+// Eight samples at a time with SSSE3's byte shuffle, where the processor has it. Each step
+// reads 16 bytes, of which it uses the 10 or 12 that hold its eight samples.
 const uint32_t kVectorSamples = 8;
 const uint32_t kVectorRead = 16;
-
-bool HasByteShuffle()
-{
-    static const bool has = __builtin_cpu_supports("ssse3") != 0;
-    return has;
-}
 
 // PFNC packing puts sample k at bit k * bits: the shuffle gathers the two bytes that hold
 // each sample into its 16-bit lane, a multiply shifts each lane left so that every sample
@@ -79,9 +74,9 @@ __attribute__((target("ssse3"))) void UnpackLsbVectors(const uint8_t *in, uint32
     const __m128i shiftLeft = _mm_load_si128(reinterpret_cast<const __m128i *>(factors));
     const __m128i shiftRight = _mm_cvtsi32_si128(static_cast<int>(16 - bits));
     for (uint32_t step = 0; step < steps; ++step, in += bits, out += kVectorSamples) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in));
+        const __m128i bytes = Load(in);
         const __m128i lanes = _mm_mullo_epi16(_mm_shuffle_epi8(bytes, shuffle), shiftLeft);
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(out), _mm_srl_epi16(lanes, shiftRight));
+        Store(out, _mm_srl_epi16(lanes, shiftRight));
     }
 }
 
@@ -98,12 +93,12 @@ __attribute__((target("ssse3"))) void UnpackGigeVisionVectors(const uint8_t *in,
     const __m128i lowMask = _mm_set1_epi16(static_cast<int16_t>((1 << lowBits) - 1));
     const __m128i highShift = _mm_cvtsi32_si128(static_cast<int>(lowBits));
     for (uint32_t step = 0; step < steps; ++step, in += 12, out += kVectorSamples) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in));
+        const __m128i bytes = Load(in);
         const __m128i high = _mm_sll_epi16(_mm_shuffle_epi8(bytes, highBytes), highShift);
         const __m128i shared = _mm_shuffle_epi8(bytes, sharedBytes);
         const __m128i low =
             _mm_and_si128(_mm_srli_epi16(_mm_mullo_epi16(shared, nibbleUp), 4), lowMask);
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(out), _mm_or_si128(high, low));
+        Store(out, _mm_or_si128(high, low));
     }
 }
 
