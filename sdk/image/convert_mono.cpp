@@ -7,13 +7,13 @@
 
 namespace {
 
-template <typename Sample, typename Map>
+template <RowLoops Loops, typename Sample, typename Map>
 void MonoRow(const Sample *in, uint32_t width, const Map &map, Sample *out)
 {
     uint32_t x = 0;
 #if defined(__SSE2__)
     // The maps with a vector form, a register at a time; the rest below.
-    if constexpr (VectorMap<Map>::kVectorMap) {
+    if constexpr (Loops == RowLoops::Fast && VectorMap<Map>::kVectorMap) {
         const VectorMap<Map> vectorMap(map);
         for (; x + kLanes<Sample> <= width; x += kLanes<Sample>)
             Store(out + x, vectorMap(Load(in + x)));
@@ -23,7 +23,7 @@ void MonoRow(const Sample *in, uint32_t width, const Map &map, Sample *out)
         out[x] = map(in[x]);
 }
 
-template <typename Sample>
+template <RowLoops Loops, typename Sample>
 void MonoRows(const RowSource &rows, const Gains &gains, uint32_t firstRow, uint32_t endRow,
               uint8_t *output)
 {
@@ -32,8 +32,18 @@ void MonoRows(const RowSource &rows, const Gains &gains, uint32_t firstRow, uint
     WithMaps<Sample>(rows.format.significantBits, grey, [&](const auto *maps) {
         Sample *out = reinterpret_cast<Sample *>(output);
         for (uint32_t y = firstRow; y < endRow; ++y)
-            MonoRow(rows.Row<Sample>(y), rows.width, maps[1], out + size_t{y} * rows.width);
+            MonoRow<Loops>(rows.Row<Sample>(y), rows.width, maps[1], out + size_t{y} * rows.width);
     });
+}
+
+template <RowLoops Loops>
+void MonoFamilyRows(const RowSource &rows, const Gains &gains, uint32_t firstRow, uint32_t endRow,
+                    uint8_t *output)
+{
+    if (rows.format.bytesPerSample == 1)
+        MonoRows<Loops, uint8_t>(rows, gains, firstRow, endRow, output);
+    else
+        MonoRows<Loops, uint16_t>(rows, gains, firstRow, endRow, output);
 }
 
 } // namespace
@@ -41,8 +51,11 @@ void MonoRows(const RowSource &rows, const Gains &gains, uint32_t firstRow, uint
 void ConvertMonoRows(const RowSource &rows, const Gains &gains, uint32_t firstRow, uint32_t endRow,
                      uint8_t *output)
 {
-    if (rows.format.bytesPerSample == 1)
-        MonoRows<uint8_t>(rows, gains, firstRow, endRow, output);
-    else
-        MonoRows<uint16_t>(rows, gains, firstRow, endRow, output);
+    MonoFamilyRows<RowLoops::Fast>(rows, gains, firstRow, endRow, output);
+}
+
+void ConvertMonoRowsPlainly(const RowSource &rows, const Gains &gains, uint32_t firstRow,
+                            uint32_t endRow, uint8_t *output)
+{
+    MonoFamilyRows<RowLoops::Plain>(rows, gains, firstRow, endRow, output);
 }

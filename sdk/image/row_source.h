@@ -58,8 +58,9 @@ void ConvertRgbRows(const RowSource &rows, const Gains &gains, uint32_t firstRow
 void ConvertYuv422Rows(const RowSource &rows, const Gains &gains, uint32_t firstRow,
                        uint32_t endRow, uint8_t *output);
 
-// The plain loops of the families whose fast loops differ from them (the grey loop is plain
-// C++ that the compiler vectorises: it serves both).
+// The plain loops of the families, that the fast ones are tested against.
+void ConvertMonoRowsPlainly(const RowSource &rows, const Gains &gains, uint32_t firstRow,
+                            uint32_t endRow, uint8_t *output);
 void ConvertBayerRowsPlainly(const RowSource &rows, const Gains &gains, uint32_t firstRow,
                              uint32_t endRow, uint8_t *output);
 void ConvertRgbRowsPlainly(const RowSource &rows, const Gains &gains, uint32_t firstRow,
