@@ -40,10 +40,9 @@ template <RowLoops Loops>
 void MonoFamilyRows(const RowSource &rows, const Gains &gains, uint32_t firstRow, uint32_t endRow,
                     uint8_t *output)
 {
-    if (rows.format.bytesPerSample == 1)
-        MonoRows<Loops, uint8_t>(rows, gains, firstRow, endRow, output);
-    else
-        MonoRows<Loops, uint16_t>(rows, gains, firstRow, endRow, output);
+    WithSampleType(rows.format, [&](auto sample) {
+        MonoRows<Loops, decltype(sample)>(rows, gains, firstRow, endRow, output);
+    });
 }
 
 } // namespace

@@ -95,24 +95,17 @@ void RgbRows(const RowSource &rows, const Map *maps, uint32_t firstRow, uint32_t
         row(rows.Row<Sample>(y), rows.width, maps, out + 3 * size_t{y} * rows.width);
 }
 
-template <RowLoops Loops, typename Sample>
-void RgbRowsOfDepth(const RowSource &rows, const Gains &gains, uint32_t firstRow, uint32_t endRow,
-                    uint8_t *output)
-{
-    WithMaps<Sample>(rows.format.significantBits, gains, [&](const auto *maps) {
-        using Map = std::remove_const_t<std::remove_pointer_t<decltype(maps)>>;
-        RgbRows<Loops, Sample, Map>(rows, maps, firstRow, endRow, output);
-    });
-}
-
 template <RowLoops Loops>
 void RgbFamilyRows(const RowSource &rows, const Gains &gains, uint32_t firstRow, uint32_t endRow,
                    uint8_t *output)
 {
-    if (rows.format.bytesPerSample == 1)
-        RgbRowsOfDepth<Loops, uint8_t>(rows, gains, firstRow, endRow, output);
-    else
-        RgbRowsOfDepth<Loops, uint16_t>(rows, gains, firstRow, endRow, output);
+    WithSampleType(rows.format, [&](auto sample) {
+        using Sample = decltype(sample);
+        WithMaps<Sample>(rows.format.significantBits, gains, [&](const auto *maps) {
+            using Map = std::remove_const_t<std::remove_pointer_t<decltype(maps)>>;
+            RgbRows<Loops, Sample, Map>(rows, maps, firstRow, endRow, output);
+        });
+    });
 }
 
 } // namespace
