@@ -1,11 +1,13 @@
 // capture_latency: time from command sent to reply received against the real server, beside
-// the floor of one frame period, the library's convert and save, and the 10 ms pause.
+// the floor of one frame period, the library's convert and save, and the 10 ms pause, and the
+// goals' floor of a frame period and the longer of the pause and a plain write.
 #include "bench_setting.h"
 #include "camera.h"
 #include "capture_client.h"
 #include "frame_timestamp.h"
 #include "latency_summary.h"
 #include "phase_events.h"
+#include "plain_write.h"
 #include "server_process.h"
 
 #include <algorithm>
@@ -15,7 +17,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -25,6 +29,8 @@ const int kWarmUpCaptures = 2;
 const int kSaveRuns = 51;
 const int kEarlyMemoryCapture = 10;
 const double kPauseMs = 10.0;
+// The goals allow a save a quarter more than a plain write of its bytes.
+const double kPlainWriteAllowance = 1.25;
 const int kReplyTimeoutMs = 30000;
 
 struct Options {
@@ -79,6 +85,11 @@ struct SettingResult {
     // The server saves on the frame thread while the main thread pauses, so its own floor
     // takes the longer of the two rather than their sum.
     double overlappedFloorMs;
+    // The goals' floor: a frame period + the longer of the pause and kPlainWriteAllowance
+    // plain writes, at the plain writes' median and at their p95.
+    LatencySummary plainWrites;
+    double goalFloorMedianMs;
+    double goalFloorP95Ms;
     bool stamped; // every saved frame's timestamp was read: the two parts below are known
     LatencySummary frameAfterCommand;
     LatencySummary replyAfterFrame;
@@ -249,6 +260,35 @@ bool RunCaptures(const ServerConnection &connection, const BenchServer &server, 
     return true;
 }
 
+// Plain writes and renames of the saved file's bytes in the server's folder, as many as there
+// were captures and at their cadence (each when its capture was sent, counted from the first).
+bool MeasurePlainWrites(const std::string &folder, const std::vector<double> &sentMs,
+                        std::vector<double> *times, std::string *error)
+{
+    std::ifstream saved(folder + "/0001.tiff", std::ios::binary);
+    const std::vector<char> bytes((std::istreambuf_iterator<char>(saved)),
+                                  std::istreambuf_iterator<char>());
+    if (bytes.empty()) {
+        *error = "cannot read the saved 0001.tiff for the plain writes";
+        return false;
+    }
+    const std::string temporary = folder + "/.plain.tiff.tmp";
+    const std::string target = folder + "/plain.tiff";
+    const auto start = std::chrono::steady_clock::now();
+    for (const double sent : sentMs) {
+        std::this_thread::sleep_until(
+            start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                        std::chrono::duration<double, std::milli>(sent - sentMs.front())));
+        const auto began = std::chrono::steady_clock::now();
+        if (!PlainWriteAndRename(bytes.data(), bytes.size(), temporary, target)) {
+            *error = "a plain write and rename in " + folder + " failed";
+            return false;
+        }
+        times->push_back(MillisecondsSince(began));
+    }
+    return true;
+}
+
 bool MeasureSetting(const BenchSetting &setting, const Options &options, SettingResult *result,
                     std::string *error)
 {
@@ -278,7 +318,12 @@ bool MeasureSetting(const BenchSetting &setting, const Options &options, Setting
         return false;
     }
     SeriesTimes series;
-    const bool ran = RunCaptures(connection, server, options.captures, &series, result, error);
+    std::vector<double> plainTimes;
+    const bool ran = RunCaptures(connection, server, options.captures, &series, result, error) &&
+                     MeasurePlainWrites(server.folder,
+                                        std::vector<double>(series.sentMs.begin() + kWarmUpCaptures,
+                                                            series.sentMs.end()),
+                                        &plainTimes, error);
     Disconnect(&connection);
     const std::string console = ConsoleTail(server);
     const int status = StopServer(&server);
@@ -295,6 +340,11 @@ bool MeasureSetting(const BenchSetting &setting, const Options &options, Setting
         return false;
     }
     result->replies = SummarizeLatencies(series.roundTrips);
+    result->plainWrites = SummarizeLatencies(plainTimes);
+    result->goalFloorMedianMs =
+        result->periodMs + std::max(kPauseMs, kPlainWriteAllowance * result->plainWrites.median);
+    result->goalFloorP95Ms =
+        result->periodMs + std::max(kPauseMs, kPlainWriteAllowance * result->plainWrites.p95);
     result->roundTrips = series.roundTrips;
     result->stamped = series.stamped;
     result->frameAfterCommand = SummarizeLatencies(series.framesAfterCommand);
@@ -331,6 +381,12 @@ void PrintSetting(const BenchSetting &setting, const SettingResult &result)
                 "median %+.2f  p95 %+.2f\n",
                 result.overlappedFloorMs, replies.median - result.overlappedFloorMs,
                 replies.p95 - result.overlappedFloorMs);
+    std::printf("  goals' floor:   median %.2f, p95 %.2f = frame period + the longer of the pause "
+                "and %.2f x a plain write and rename (median %.2f, p95 %.2f); overhead median "
+                "%+.2f  p95 %+.2f\n",
+                result.goalFloorMedianMs, result.goalFloorP95Ms, kPlainWriteAllowance,
+                result.plainWrites.median, result.plainWrites.p95,
+                replies.median - result.goalFloorMedianMs, replies.p95 - result.goalFloorP95Ms);
     if (result.stamped)
         std::printf("  parts (ms):     frame %.2f after the command (median; p95 %.2f), reply "
                     "%.2f after the frame (median; p95 %.2f)\n",
@@ -355,18 +411,22 @@ void PrintTable(const std::vector<BenchSetting> &settings,
                 const std::vector<SettingResult> &results)
 {
     std::printf("\n| setting | captures | min | median | p95 | p99 | max | floor | over median "
-                "| over p95 | overlapped floor | over median | over p95 |\n"
-                "|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
+                "| over p95 | overlapped floor | over median | over p95 | goals' floor median / "
+                "p95 | over median | over p95 |\n"
+                "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
     for (size_t index = 0; index < results.size(); ++index) {
         const LatencySummary &replies = results[index].replies;
         const double floorMs = results[index].floorMs;
         const double overlappedMs = results[index].overlappedFloorMs;
+        const double goalMedianMs = results[index].goalFloorMedianMs;
+        const double goalP95Ms = results[index].goalFloorP95Ms;
         std::printf("| %s | %zu | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %+.2f | %+.2f | %.2f "
-                    "| %+.2f | %+.2f |\n",
+                    "| %+.2f | %+.2f | %.2f / %.2f | %+.2f | %+.2f |\n",
                     settings[index].label.c_str(), replies.count, replies.minimum, replies.median,
                     replies.p95, replies.p99, replies.maximum, floorMs, replies.median - floorMs,
                     replies.p95 - floorMs, overlappedMs, replies.median - overlappedMs,
-                    replies.p95 - overlappedMs);
+                    replies.p95 - overlappedMs, goalMedianMs, goalP95Ms,
+                    replies.median - goalMedianMs, replies.p95 - goalP95Ms);
     }
     std::printf("\nPhases, median / p95 (ms):\n\n| phase |");
     for (const BenchSetting &setting : settings)

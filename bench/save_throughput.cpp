@@ -1,7 +1,9 @@
 // save_throughput: the library's conversion and TIFF save of each pixel format, each beside a
-// plain write and rename of the same bytes in the same folder, and their ratios.
+// plain write and rename of the same bytes in the same folder and a memory copy of them, and
+// their ratios.
 #include "bench_setting.h"
 #include "camera.h"
+#include "plain_write.h"
 #include "server_process.h"
 
 #include <benchmark/benchmark.h>
@@ -65,6 +67,18 @@ void Convert(benchmark::State &state, FormatCase *formatCase)
     CountBytes(state, formatCase->converted.imageSize);
 }
 
+// The converted bytes copied to another buffer: what the memory allows a conversion.
+void MemoryCopy(benchmark::State &state, FormatCase *formatCase)
+{
+    const J_IMAGE_RECORD &image = formatCase->converted;
+    std::vector<uint8_t> copy(image.imageSize);
+    for (auto _ : state) {
+        std::memcpy(copy.data(), image.buffer, image.imageSize);
+        benchmark::ClobberMemory();
+    }
+    CountBytes(state, image.imageSize);
+}
+
 void Save(benchmark::State &state, SaveCase *saveCase)
 {
     for (auto _ : state) {
@@ -94,12 +108,8 @@ void PlainWriteRename(benchmark::State &state, SaveCase *saveCase)
 {
     const J_IMAGE_RECORD &image = saveCase->image->converted;
     for (auto _ : state) {
-        std::FILE *file = std::fopen(saveCase->plainTemporary.c_str(), "wb");
-        const bool written = file != nullptr &&
-                             std::fwrite(image.buffer, 1, image.imageSize, file) == image.imageSize;
-        const bool closed = file != nullptr && std::fclose(file) == 0;
-        if (!written || !closed ||
-            std::rename(saveCase->plainTemporary.c_str(), saveCase->plainFile.c_str()) != 0) {
+        if (!PlainWriteAndRename(image.buffer, image.imageSize, saveCase->plainTemporary,
+                                 saveCase->plainFile)) {
             state.SkipWithError("plain write failed");
             return;
         }
@@ -155,9 +165,10 @@ void PrintRatios(const RatioReporter &reporter, const std::string &size,
                  const std::string &fileSystem)
 {
     std::printf("\nTimes as multiples of the plain write and rename of the converted bytes, %s "
-                "on %s:\n"
-                "| format | plain write (ms) | convert | save | convert and save |\n"
-                "|---|---|---|---|---|\n",
+                "on %s, and the conversion as a multiple of a memory copy of them:\n"
+                "| format | plain write (ms) | convert | save | convert and save | memory copy "
+                "(ms) | convert / copy |\n"
+                "|---|---|---|---|---|---|---|\n",
                 size.c_str(), fileSystem.c_str());
     for (const char *format : kFormats) {
         const std::string image = std::string("/") + format + "/" + size;
@@ -165,10 +176,13 @@ void PrintRatios(const RatioReporter &reporter, const std::string &size,
         const double plainMs = reporter.TimeMs("PlainWriteRename" + onFileSystem);
         if (plainMs < 0)
             continue;
-        std::printf("| %s | %.3f | %s | %s | %s |\n", format, plainMs,
-                    Ratio(reporter.TimeMs("Convert" + image), plainMs).c_str(),
+        const double convertMs = reporter.TimeMs("Convert" + image);
+        const double copyMs = reporter.TimeMs("MemoryCopy" + image);
+        std::printf("| %s | %.3f | %s | %s | %s | %.3f | %s |\n", format, plainMs,
+                    Ratio(convertMs, plainMs).c_str(),
                     Ratio(reporter.TimeMs("Save" + onFileSystem), plainMs).c_str(),
-                    Ratio(reporter.TimeMs("ConvertAndSave" + onFileSystem), plainMs).c_str());
+                    Ratio(reporter.TimeMs("ConvertAndSave" + onFileSystem), plainMs).c_str(),
+                    copyMs, Ratio(convertMs, copyMs).c_str());
     }
 }
 
@@ -279,6 +293,9 @@ int main(int argc, char **argv)
                 return 1;
             }
             benchmark::RegisterBenchmark(("Convert" + CaseName(*formatCase)).c_str(), Convert,
+                                         formatCase)
+                ->Unit(benchmark::kMillisecond);
+            benchmark::RegisterBenchmark(("MemoryCopy" + CaseName(*formatCase)).c_str(), MemoryCopy,
                                          formatCase)
                 ->Unit(benchmark::kMillisecond);
             for (const FileSystem &fileSystem : fileSystems) {

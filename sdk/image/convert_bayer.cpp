@@ -194,17 +194,15 @@ void BayerRows(const RowSource &rows, const Gains &gains, uint32_t firstRow, uin
 void ConvertBayerRows(const RowSource &rows, const Gains &gains, uint32_t firstRow, uint32_t endRow,
                       uint8_t *output)
 {
-    if (rows.format.bytesPerSample == 1)
-        BayerRows<RowLoops::Fast, uint8_t>(rows, gains, firstRow, endRow, output);
-    else
-        BayerRows<RowLoops::Fast, uint16_t>(rows, gains, firstRow, endRow, output);
+    WithSampleType(rows.format, [&](auto sample) {
+        BayerRows<RowLoops::Fast, decltype(sample)>(rows, gains, firstRow, endRow, output);
+    });
 }
 
 void ConvertBayerRowsPlainly(const RowSource &rows, const Gains &gains, uint32_t firstRow,
                              uint32_t endRow, uint8_t *output)
 {
-    if (rows.format.bytesPerSample == 1)
-        BayerRows<RowLoops::Plain, uint8_t>(rows, gains, firstRow, endRow, output);
-    else
-        BayerRows<RowLoops::Plain, uint16_t>(rows, gains, firstRow, endRow, output);
+    WithSampleType(rows.format, [&](auto sample) {
+        BayerRows<RowLoops::Plain, decltype(sample)>(rows, gains, firstRow, endRow, output);
+    });
 }

@@ -8,9 +8,14 @@
 
 namespace {
 
+// A server converts each frame into a buffer of the same size, allocated and freed around
+// it. Large ones come from the system each time, fresh pages that fault in as the conversion
+// writes them (a 74 MB image: some tens of milliseconds), so the last one freed is kept.
 struct LiveBuffers {
     std::mutex mutex;
     std::unordered_map<const uint8_t *, uint32_t> sizes;
+    uint8_t *spare = nullptr;
+    uint32_t spareSize = 0;
 };
 
 // Never destroyed: a frame thread may still free buffers while the process exits.
@@ -24,10 +29,22 @@ LiveBuffers &TheLiveBuffers()
 
 uint8_t *AllocateImageBuffer(uint32_t size)
 {
-    uint8_t *buffer = static_cast<uint8_t *>(std::calloc(size, 1));
+    LiveBuffers &live = TheLiveBuffers();
+    uint8_t *buffer = nullptr;
+    uint8_t *unfit = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(live.mutex);
+        if (live.spare != nullptr && live.spareSize == size)
+            buffer = live.spare;
+        else
+            unfit = live.spare;
+        live.spare = nullptr;
+    }
+    std::free(unfit);
+    if (buffer == nullptr)
+        buffer = static_cast<uint8_t *>(std::calloc(size, 1));
     if (buffer == nullptr)
         return nullptr;
-    LiveBuffers &live = TheLiveBuffers();
     try {
         std::lock_guard<std::mutex> lock(live.mutex);
         live.sizes.emplace(buffer, size);
@@ -41,12 +58,18 @@ uint8_t *AllocateImageBuffer(uint32_t size)
 bool ReleaseImageBuffer(uint8_t *buffer)
 {
     LiveBuffers &live = TheLiveBuffers();
+    uint8_t *older = nullptr;
     {
         std::lock_guard<std::mutex> lock(live.mutex);
-        if (live.sizes.erase(buffer) == 0)
+        const auto found = live.sizes.find(buffer);
+        if (found == live.sizes.end())
             return false;
+        older = live.spare;
+        live.spare = buffer;
+        live.spareSize = found->second;
+        live.sizes.erase(found);
     }
-    std::free(buffer);
+    std::free(older);
     return true;
 }
 

@@ -4,10 +4,13 @@
 
 #include <cstdint>
 
-// A zeroed, tracked buffer of size bytes (aligned for any sample); null when out of memory.
+// A tracked buffer of size bytes (aligned for any sample); null when out of memory. The
+// buffer last released is handed out again when it has the same size, with its old bytes;
+// any other is new and zeroed.
 uint8_t *AllocateImageBuffer(uint32_t size);
 
-// Frees a tracked buffer. False, and nothing done, for a buffer that is not live.
+// Frees a tracked buffer, keeping the last one released for the next allocation. False, and
+// nothing done, for a buffer that is not live.
 bool ReleaseImageBuffer(uint8_t *buffer);
 
 // True for a live buffer of at least size bytes.

@@ -16,7 +16,8 @@ namespace {
 // Indexed by RowLoops, then by PixelFamily.
 const ConvertRows kFamilyConverters[2][4] = {
     {ConvertMonoRows, ConvertBayerRows, ConvertRgbRows, ConvertYuv422Rows},
-    {ConvertMonoRows, ConvertBayerRowsPlainly, ConvertRgbRowsPlainly, ConvertYuv422RowsPlainly}};
+    {ConvertMonoRowsPlainly, ConvertBayerRowsPlainly, ConvertRgbRowsPlainly,
+     ConvertYuv422RowsPlainly}};
 
 // From this many pixels on, a second thread converts half the rows: below it, starting the
 // thread costs more than it saves (measured with bench/save_throughput).

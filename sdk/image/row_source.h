@@ -45,6 +45,16 @@ class RowSource {
     uint32_t scratchFirstRow_ = 0;
 };
 
+// Calls convert with a value of the type that holds format's samples in a row: uint8_t for
+// Packing::Bytes, uint16_t for the others.
+template <typename Convert> void WithSampleType(const PixelFormatInfo &format, Convert convert)
+{
+    if (format.bytesPerSample == 1)
+        convert(uint8_t{});
+    else
+        convert(uint16_t{});
+}
+
 // A family's conversion of rows firstRow to endRow - 1 into output, the whole converted image.
 using ConvertRows = void (*)(const RowSource &rows, const Gains &gains, uint32_t firstRow,
                              uint32_t endRow, uint8_t *output);
@@ -58,8 +68,9 @@ void ConvertRgbRows(const RowSource &rows, const Gains &gains, uint32_t firstRow
 void ConvertYuv422Rows(const RowSource &rows, const Gains &gains, uint32_t firstRow,
                        uint32_t endRow, uint8_t *output);
 
-// The plain loops of the families whose fast loops differ from them (the grey loop is plain
-// C++ that the compiler vectorises: it serves both).
+// The plain loops of the families, that the fast ones are tested against.
+void ConvertMonoRowsPlainly(const RowSource &rows, const Gains &gains, uint32_t firstRow,
+                            uint32_t endRow, uint8_t *output);
 void ConvertBayerRowsPlainly(const RowSource &rows, const Gains &gains, uint32_t firstRow,
                              uint32_t endRow, uint8_t *output);
 void ConvertRgbRowsPlainly(const RowSource &rows, const Gains &gains, uint32_t firstRow,

@@ -2,7 +2,7 @@
 // 16-bit samples loaded, split into even and odd columns, averaged as the plain loops round,
 // and stored as interleaved RGB. SSE2 is part of every x86-64 processor, so these need no
 // run-time check; the family files use them where the compiler targets SSE2 and fall back to
-// their plain loops elsewhere.
+// their plain loops elsewhere. Loops that need SSSE3's byte shuffle check HasByteShuffle.
 #ifndef JAI_FACTORY_SIMD_ROWS_H
 #define JAI_FACTORY_SIMD_ROWS_H
 
@@ -11,6 +11,14 @@
 #include <emmintrin.h>
 
 #include <cstdint>
+
+// True when the processor has SSSE3, whose byte shuffle gathers the bytes of packed samples
+// and of reordered channels; functions that use it are compiled for it alone.
+inline bool HasByteShuffle()
+{
+    static const bool has = __builtin_cpu_supports("ssse3") != 0;
+    return has;
+}
 
 // Samples a register holds.
 template <typename Sample> constexpr uint32_t kLanes = 16 / sizeof(Sample);

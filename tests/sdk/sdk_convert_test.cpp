@@ -124,6 +124,23 @@ TEST(SdkConvert, BadRecordsAndBuffersAreRefused)
     EXPECT_NE(J_Image_FromRawToImage(&good.record, &stale, 4096, 4096, 4096), J_ST_SUCCESS);
 }
 
+// The buffer freed last is handed out again, and must then fit the image that takes it.
+TEST(SdkConvert, AFreedBufferIsHandedOutAgainOnlyAtItsOwnSize)
+{
+    for (const auto &[first, second] :
+         std::vector<std::pair<uint32_t, uint32_t>>{{4, 64}, {64, 4}, {64, 64}}) {
+        RawFrame before(J_PF_BAYER_RG16, first, first), after(J_PF_BAYER_RG16, second, second);
+        J_IMAGE_RECORD freed{}, converted{};
+        ASSERT_EQ(J_Image_Malloc(&before.record, &freed), J_ST_SUCCESS);
+        ASSERT_EQ(J_Image_Free(&freed), J_ST_SUCCESS);
+        ASSERT_EQ(J_Image_Malloc(&after.record, &converted), J_ST_SUCCESS);
+        // Writes every byte: a buffer too small is an overflow that the sanitizer builds report.
+        EXPECT_EQ(J_Image_FromRawToImage(&after.record, &converted, 4096, 4096, 4096),
+                  J_ST_SUCCESS);
+        EXPECT_EQ(J_Image_Free(&converted), J_ST_SUCCESS);
+    }
+}
+
 TEST(SdkConvert, MatchesTheBilinearDefinitionAtBordersAndOddSizes)
 {
     std::mt19937 random(1234);
