@@ -24,8 +24,9 @@ void RgbRow(const Sample *in, uint32_t width, const Map *maps, Sample *out)
 
 #if defined(__SSE2__)
 // RgbRow at unit gains, where every channel has the same map, with SSSE3's byte shuffle: each
-// step reads the input registers of kPixels pixels and gathers each of the three output
-// registers from them byte by byte, then maps them. Returns the pixels it converted.
+// step reads the input registers of 16 or 8 pixels (8- or 16-bit samples) and gathers each of
+// the three output registers from them byte by byte, then maps them. Returns the pixels it
+// converted.
 template <uint32_t Step, uint32_t RedAt, typename Sample, typename Map>
 __attribute__((target("ssse3"))) uint32_t RgbVectors(const Sample *in, uint32_t width,
                                                      const Map &map, Sample *out)
