@@ -28,6 +28,11 @@ bool MatchesConversion(const J_IMAGE_RECORD &converted, const J_IMAGE_RECORD &ex
 // Fails only when it cannot get the memory it needs to unpack.
 J_STATUS_TYPE ConvertPixels(const J_IMAGE_RECORD &rawFrame, uint8_t *output, const Gains &gains);
 
+// ConvertPixels with the rows split in halves, the second half on a second thread: what it
+// does for large frames. rawFrame has at least two rows.
+J_STATUS_TYPE ConvertPixelsOnTwoThreads(const J_IMAGE_RECORD &rawFrame, uint8_t *output,
+                                        const Gains &gains);
+
 // ConvertPixels on the calling thread alone, in strips of rowsPerStrip rows, with the fast
 // loops or the plain ones: the same bytes.
 J_STATUS_TYPE ConvertPixelsInStrips(const J_IMAGE_RECORD &rawFrame, uint8_t *output,

@@ -168,8 +168,8 @@ TEST(SdkFormats, FramesShorterThanTheirFormatNeedsAreRefused)
 
 // libyuv's check: the fast paths (vector loops, group unpacking, two threads, strips)
 // against the plain loops (a sample and a pixel at a time, one row a strip) on random frames
-// of every format, at sizes around the vector widths, one pixel wide or high, and large
-// enough for two threads.
+// of every format, at sizes around the vector widths, one pixel wide or high, and large;
+// each also split across two threads as large frames are, odd heights included.
 TEST(SdkFormats, FastPathsGiveTheBytesOfThePlainOnes)
 {
     std::mt19937 random(5);
@@ -215,6 +215,12 @@ TEST(SdkFormats, FastPathsGiveTheBytesOfThePlainOnes)
                       J_ST_SUCCESS);
             EXPECT_TRUE(fast == plain)
                 << info.name << " " << width << "x" << height << " gain " << gains.red;
+            if (height < 2)
+                continue;
+            std::vector<uint8_t> halves(described.imageSize);
+            ASSERT_EQ(ConvertPixelsOnTwoThreads(raw, halves.data(), gains), J_ST_SUCCESS);
+            EXPECT_TRUE(halves == plain) << info.name << " " << width << "x" << height
+                                         << " on two threads, gain " << gains.red;
         }
     }
 }
