@@ -40,9 +40,10 @@ if [ "${1:-}" = "--print-prefix" ]; then
     exit 0
 fi
 
+# libglib2.0-dev-bin: Aravis's build runs GLib's code generators (glib-mkenums) on this machine.
 "$root/scripts/install-deps.sh" gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix \
     mingw-w64-tools libz-mingw-w64-dev meson ninja-build cmake autoconf automake libtool \
-    libltdl-dev make pkg-config python3
+    libltdl-dev make pkg-config python3 libglib2.0-dev-bin
 
 mkdir -p "$cache"
 # One build at a time per cache; a second caller waits and then finds the finished prefix.
