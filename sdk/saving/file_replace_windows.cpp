@@ -12,8 +12,11 @@ namespace {
 
 // Between two tries. A reader that loops over the file leaves it closed only for moments, so
 // a try finds such a moment by chance; tries that follow each other at once find it no
-// sooner (under Wine they slow the reader down as much) and would keep a processor busy.
-const std::chrono::milliseconds kRetryPause{1};
+// sooner (under Wine they slow the reader down as much) and would keep a processor busy. A
+// fixed pause can fall into step with a reader's own period and miss its moments for the
+// whole wait, so the pause sweeps from the shortest to the longest and starts again.
+const std::chrono::microseconds kShortestRetryPause{100};
+const std::chrono::microseconds kLongestRetryPause{1000};
 
 // A file that waiting could make replaceable: neither a folder nor read-only, which are
 // refused with access denied too, for good.
@@ -53,6 +56,7 @@ ReplaceOutcome MoveIntoPlace(const std::filesystem::path &temporary,
                              const std::filesystem::path &target, std::chrono::milliseconds wait)
 {
     const std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+    std::chrono::microseconds pause = kShortestRetryPause;
     for (;;) {
         if (MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING))
             return ReplaceOutcome::Replaced;
@@ -61,6 +65,7 @@ ReplaceOutcome MoveIntoPlace(const std::filesystem::path &temporary,
         const std::chrono::steady_clock::duration waited = std::chrono::steady_clock::now() - start;
         if (waited >= wait)
             return ReplaceOutcome::HeldOpen;
-        std::this_thread::sleep_for(kRetryPause);
+        std::this_thread::sleep_for(pause);
+        pause = pause < kLongestRetryPause ? pause + kShortestRetryPause : kShortestRetryPause;
     }
 }
