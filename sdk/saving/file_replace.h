@@ -19,10 +19,11 @@ enum class ReplaceOutcome {
 };
 
 // Renames temporary over target (a symlink there is replaced, not followed). Windows refuses
-// to replace a file that another program holds open without delete sharing, as the C
-// library's fopen opens files; there the replace is tried again until wait has passed. Where
-// the system never refuses this way, the outcome is never HeldOpen. temporary stays when
-// the outcome is not Replaced.
+// to replace a file that another program holds open, as the C library's fopen opens files;
+// there the save waits, until wait has passed, for a moment when no program has target open,
+// removes target's name then and moves temporary in (readers find no file for that moment).
+// Where the system never refuses this way, the outcome is never HeldOpen. temporary stays
+// when the outcome is not Replaced.
 ReplaceOutcome MoveIntoPlace(const std::filesystem::path &temporary,
                              const std::filesystem::path &target, std::chrono::milliseconds wait);
 

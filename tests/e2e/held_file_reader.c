@@ -1,6 +1,6 @@
 /* A Windows program that reads an image file as many programs do, through the C library's
- * fopen, which opens without delete sharing: while it holds the file, Windows refuses to
- * replace it. Both modes end when standard input ends.
+ * fopen: while it holds the file open, Windows refuses to replace it. Both modes end when
+ * standard input ends.
  *   held_file_reader loop FILE HOLD_MS  opens, reads all, holds HOLD_MS, closes, again
  *                                       (prints "reading" after the first); at the end
  *                                       prints "opens <n> failed <n> bytes <min>..<max>"

@@ -1,7 +1,6 @@
-"""Captures beside a Windows program that reads the image through the C library's fopen,
-which opens without delete sharing, so that Windows refuses to replace the file while it is
-open. Windows only (under Wine here): the reader is held_file_reader.exe, built beside the
-server by the Windows build.
+"""Captures beside a Windows program that reads the image through the C library's fopen:
+while it holds the file open, Windows refuses to replace it. Windows only (under Wine here):
+the reader is held_file_reader.exe, built beside the server by the Windows build.
 """
 
 import os
@@ -76,7 +75,7 @@ class HeldFileReaderTest(ServerTestCase):
         self.end(server, client)
         # "opens <n> failed <n> bytes <min>..<max>": it read whole files all along. Its fopen
         # may fail for a moment (counted, not checked): the rename's own handle on the new
-        # file, open with delete access until the rename returns, refuses it.
+        # file refuses it, or the old file's name has gone and the new one's not yet come.
         words = summary.split()
         self.assertEqual(words[0::2], ["opens", "failed", "bytes"], summary)
         self.assertGreater(int(words[1]), CAPTURES, summary)
