@@ -159,7 +159,7 @@ class GenicamTest(ServerTestCase):
         self.assertEqual(client.recv_until_closed(), b"")
 
     def test_lost_packets_fail_a_capture_only_when_no_frame_comes_whole_within_the_bound(self):
-        # At 2 lost packets in 1000, 256 x 256 frames (50 packets) arrive whole a third of
+        # At 20 lost packets in 1000, 256 x 256 frames (50 packets) arrive whole a third of
         # the time: each capture waits for a whole one and saves it.
         self.start_emulator("-r", "20")
         server = self.start_with_features(
