@@ -1,7 +1,7 @@
 # The Debian package (cpack -G DEB): the server and capture-client in /usr/bin, the camera
 # library as their private library in /usr/lib/capture-server, the udev rule for USB3 Vision
-# cameras and the README. dpkg-shlibdeps turns what the binaries link (Aravis, GLib, the C
-# and C++ runtimes) into the package's dependencies.
+# cameras, the README and docs/. dpkg-shlibdeps turns what the binaries link (Aravis, GLib,
+# the C and C++ runtimes) into the package's dependencies.
 include(GNUInstallDirs)
 set(CAPTURE_PRIVATE_LIBDIR lib/capture-server)
 install(TARGETS capture-server capture-client RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -11,6 +11,8 @@ set_target_properties(capture-server PROPERTIES
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/debian/60-capture-server-usb3-vision.rules
         DESTINATION lib/udev/rules.d)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/capture-server)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/capture-server)
 
 set(CPACK_GENERATOR DEB)

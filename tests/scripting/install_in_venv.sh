@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs the Python package into a fresh virtual environment at $1, with the README's
+# Installs the Python package into a fresh virtual environment at $1, with docs/clients.md's
 # commands, offline: the environment sees Debian's pip, numpy, tifffile, pytest, setuptools
 # and wheel (--system-site-packages). A python3 ahead of Debian's on PATH (pyenv, conda) lacks
 # them, so the first python3 that has them is taken.
