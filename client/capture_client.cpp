@@ -9,22 +9,16 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-const char kAddress[] = "127.0.0.1";
-
 struct CommandInfo {
     ClientCommand command;
     const char *word;
 };
 
 const CommandInfo kCommands[] = {
-    {ClientCommand::Get1, "Get1"},
-    {ClientCommand::Get2, "Get2"},
-    {ClientCommand::End, "End"},
+    {ClientCommand::Get1, kGet1Command},
+    {ClientCommand::Get2, kGet2Command},
+    {ClientCommand::End, kEndCommand},
 };
-
-const char kDone[] = "Done\n";
-const char kFail[] = "Fail\n";
-const char kTerminated[] = "Terminated\n";
 
 enum class Readiness { Ready, TimedOut, Failed };
 
@@ -91,7 +85,7 @@ ConnectResult ConnectWithin(SOCKET socket, uint16_t port, int timeoutMs)
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
-    address.sin_addr.s_addr = inet_addr(kAddress);
+    address.sin_addr.s_addr = inet_addr(kServerAddress);
     if (connect(socket, reinterpret_cast<const sockaddr *>(&address),
                 static_cast<int>(sizeof address)) == SOCKET_ERROR) {
         const int error = WSAGetLastError();
@@ -104,8 +98,8 @@ ConnectResult ConnectWithin(SOCKET socket, uint16_t port, int timeoutMs)
             return FailedConnect(WSAGetLastError());
         int pending = 0;
         socklen_t length = sizeof pending;
-        if (getsockopt(socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char *>(&pending),
-                       &length) == SOCKET_ERROR)
+        if (getsockopt(socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char *>(&pending), &length) ==
+            SOCKET_ERROR)
             return FailedConnect(WSAGetLastError());
         if (pending != 0)
             return FailedConnect(pending);
@@ -123,22 +117,25 @@ bool CouldBecomeReply(ClientCommand command, const std::string &received)
                received.size() <= std::strlen(reply);
     };
     if (command == ClientCommand::End)
-        return startsWith(kTerminated);
-    return startsWith(kDone) || startsWith(kFail);
+        return startsWith(kTerminatedReply);
+    return startsWith(kDoneReply) || startsWith(kFailReply);
 }
+
+// A capture's two replies are of one length, so that one length is read for either.
+static_assert(sizeof kDoneReply == sizeof kFailReply, "Done and Fail replies differ in length");
 
 size_t ReplyLength(ClientCommand command)
 {
-    return command == ClientCommand::End ? sizeof kTerminated - 1 : sizeof kDone - 1;
+    return command == ClientCommand::End ? sizeof kTerminatedReply - 1 : sizeof kDoneReply - 1;
 }
 
 ReplyOutcome OutcomeOfReply(const std::string &reply)
 {
-    if (reply == kDone)
+    if (reply == kDoneReply)
         return ReplyOutcome::Done;
-    if (reply == kFail)
+    if (reply == kFailReply)
         return ReplyOutcome::Fail;
-    if (reply == kTerminated)
+    if (reply == kTerminatedReply)
         return ReplyOutcome::Terminated;
     return ReplyOutcome::Unexpected;
 }
@@ -149,7 +146,7 @@ ReplyOutcome ReceiveReply(SOCKET socket, ClientCommand command, Clock::time_poin
                           std::string *reply, int *error)
 {
     const size_t length = ReplyLength(command);
-    char buffer[sizeof kTerminated];
+    char buffer[sizeof kTerminatedReply];
     while (reply->size() < length) {
         const Readiness readiness = WaitUntilReady(socket, false, deadline);
         if (readiness == Readiness::TimedOut)
@@ -158,8 +155,8 @@ ReplyOutcome ReceiveReply(SOCKET socket, ClientCommand command, Clock::time_poin
             *error = WSAGetLastError();
             return ReplyOutcome::SocketError;
         }
-        const int received = static_cast<int>(
-            recv(socket, buffer, static_cast<int>(length - reply->size()), 0));
+        const int received =
+            static_cast<int>(recv(socket, buffer, static_cast<int>(length - reply->size()), 0));
         if (received == 0)
             return ReplyOutcome::ConnectionClosed;
         if (received < 0) {
@@ -236,8 +233,7 @@ void Disconnect(ServerConnection *connection)
     WSACleanup();
 }
 
-CommandResult SendCommand(const ServerConnection &connection, ClientCommand command,
-                          int timeoutMs)
+CommandResult SendCommand(const ServerConnection &connection, ClientCommand command, int timeoutMs)
 {
     CommandResult result{ReplyOutcome::SocketError, "", 0.0, 0};
     const char *word = CommandWord(command);
@@ -251,8 +247,8 @@ CommandResult SendCommand(const ServerConnection &connection, ClientCommand comm
         result.error = sent < 0 ? WSAGetLastError() : 0;
         return result;
     }
-    result.outcome = ReceiveReply(connection.socket, command, deadline, &result.reply,
-                                  &result.error);
+    result.outcome =
+        ReceiveReply(connection.socket, command, deadline, &result.reply, &result.error);
     result.roundTripMs = MillisecondsBetween(sentAt, Clock::now());
     return result;
 }

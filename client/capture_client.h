@@ -3,16 +3,14 @@
 #define CAPTURE_CLIENT_CAPTURE_CLIENT_H
 
 #include "platform.h"
+#include "protocol.h"
 
 #include <cstdint>
 #include <string>
 
-// The port the capture server listens on, at 127.0.0.1.
-const uint16_t kServerPort = 55555;
-
 enum class ClientCommand { Get1, Get2, End };
 
-// The command named by word, exactly as the protocol spells it ("Get1", "Get2", "End").
+// The command named by word, exactly as the protocol spells it.
 // False for any other word, which the server would not answer.
 bool ParseClientCommand(const char *word, ClientCommand *command);
 
@@ -30,7 +28,8 @@ struct ConnectResult {
     int error; // the system's error number when Failed
 };
 
-// Connects to 127.0.0.1:port, waiting at most timeoutMs for the connection to be made.
+// Connects to the server's address at port, waiting at most timeoutMs for the connection to be
+// made.
 ConnectResult ConnectToServer(uint16_t port, int timeoutMs, ServerConnection *connection);
 
 // Closes the connection; a closed one is left as it is.
@@ -55,8 +54,7 @@ struct CommandResult {
 
 // Sends command in one write, then reads the reply that the protocol gives it ("Done\n" or
 // "Fail\n" for a capture, "Terminated\n" for End), waiting at most timeoutMs for all of it.
-CommandResult SendCommand(const ServerConnection &connection, ClientCommand command,
-                          int timeoutMs);
+CommandResult SendCommand(const ServerConnection &connection, ClientCommand command, int timeoutMs);
 
 // True for the reply that means the command did what it was sent for.
 bool IsExpectedReply(ClientCommand command, ReplyOutcome outcome);

@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -10,30 +11,6 @@ namespace {
 
 const long kMaxRepeat = 1000000;
 const double kMaxTimeoutSeconds = 86400.0;
-
-const char kUsage[] =
-    "Usage: capture-client [--repeat N] [--timeout SECONDS] [--port PORT] COMMAND...\n"
-    "Sends each COMMAND to the capture server on 127.0.0.1:55555, waits for its reply before\n"
-    "sending the next, and prints each reply with its round-trip time in milliseconds.\n"
-    "\n"
-    "Commands, spelt exactly so (the server is case-sensitive):\n"
-    "  Get1   capture one new frame into 0001.tiff; the reply is Done, or Fail\n"
-    "  Get2   capture one new frame into 0002.tiff; the reply is Done, or Fail\n"
-    "  End    close the camera and end the server; the reply is Terminated\n"
-    "Any other word is refused before anything is sent, as the server never answers it.\n"
-    "End can only come last.\n"
-    "\n"
-    "Options:\n"
-    "  --repeat N         send the commands N times over (End, if given, once after them)\n"
-    "                     and print each command's count, minimum, median, 95th percentile\n"
-    "                     and maximum round-trip time\n"
-    "  --timeout SECONDS  the longest wait for the connection and for each reply (default 10)\n"
-    "  --port PORT        connect to PORT instead of 55555, e.g. a test server\n"
-    "  --help             print this text\n"
-    "  --version          print the version of the release\n"
-    "\n"
-    "Exit status: 0 when every reply was the expected one (Done, Terminated); 1 on a Fail\n"
-    "reply, a timeout, a refused or lost connection or any other reply; 2 on a usage error.\n";
 
 ParsedOptions UsageError(const std::string &error) { return {ParseOutcome::UsageError, {}, error}; }
 
@@ -121,4 +98,30 @@ ParsedOptions ParseClientOptions(int argc, const char *const *argv)
     return parsed;
 }
 
-const char *ClientUsage() { return kUsage; }
+void PrintClientUsage()
+{
+    std::printf(
+        "Usage: capture-client [--repeat N] [--timeout SECONDS] [--port PORT] COMMAND...\n"
+        "Sends each COMMAND to the capture server on %s:%u, waits for its reply before\n"
+        "sending the next, and prints each reply with its round-trip time in milliseconds.\n"
+        "\n"
+        "Commands, spelt exactly so (the server is case-sensitive):\n"
+        "  Get1   capture one new frame into 0001.tiff; the reply is Done, or Fail\n"
+        "  Get2   capture one new frame into 0002.tiff; the reply is Done, or Fail\n"
+        "  End    close the camera and end the server; the reply is Terminated\n"
+        "Any other word is refused before anything is sent, as the server never answers it.\n"
+        "End can only come last.\n"
+        "\n"
+        "Options:\n"
+        "  --repeat N         send the commands N times over (End, if given, once after them)\n"
+        "                     and print each command's count, minimum, median, 95th percentile\n"
+        "                     and maximum round-trip time\n"
+        "  --timeout SECONDS  the longest wait for the connection and for each reply (default 10)\n"
+        "  --port PORT        connect to PORT instead of %u, e.g. a test server\n"
+        "  --help             print this text\n"
+        "  --version          print the version of the release\n"
+        "\n"
+        "Exit status: 0 when every reply was the expected one (Done, Terminated); 1 on a Fail\n"
+        "reply, a timeout, a refused or lost connection or any other reply; 2 on a usage error.\n",
+        kServerAddress, static_cast<unsigned>(kServerPort), static_cast<unsigned>(kServerPort));
+}

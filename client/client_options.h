@@ -28,7 +28,7 @@ struct ParsedOptions {
 // Reads the arguments after the program name.
 ParsedOptions ParseClientOptions(int argc, const char *const *argv);
 
-// The text of --help.
-const char *ClientUsage();
+// Prints the text of --help on standard output.
+void PrintClientUsage();
 
 #endif

@@ -48,7 +48,7 @@ bool Connect(const ClientOptions &options, ServerConnection *connection)
     const ConnectResult result = ConnectToServer(options.port, options.timeoutMs, connection);
     if (result.outcome == ConnectOutcome::Connected)
         return true;
-    std::fprintf(stderr, "capture-client: cannot connect to 127.0.0.1:%u: ",
+    std::fprintf(stderr, "capture-client: cannot connect to %s:%u: ", kServerAddress,
                  static_cast<unsigned>(options.port));
     if (result.outcome == ConnectOutcome::Refused)
         std::fprintf(stderr, "connection refused (is capture-server running?)\n");
@@ -75,8 +75,10 @@ bool Report(ClientCommand command, const CommandResult &result, int timeoutMs)
                      Quoted(result.reply).c_str());
         return false;
     case ReplyOutcome::ConnectionClosed:
-        std::fprintf(stderr, "capture-client: the server closed the connection before its reply "
-                             "to %s\n", word);
+        std::fprintf(stderr,
+                     "capture-client: the server closed the connection before its reply "
+                     "to %s\n",
+                     word);
         return false;
     case ReplyOutcome::TimedOut:
         std::fprintf(stderr,
@@ -155,7 +157,7 @@ int RunClientTool(int argc, const char *const *argv)
 {
     const ParsedOptions parsed = ParseClientOptions(argc, argv);
     if (parsed.outcome == ParseOutcome::Help) {
-        std::fputs(ClientUsage(), stdout);
+        PrintClientUsage();
         return kExitOk;
     }
     if (parsed.outcome == ParseOutcome::Version) {

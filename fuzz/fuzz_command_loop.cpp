@@ -1,5 +1,6 @@
 // Fuzz target: the command loop fed arbitrary receives, closes, errors and capture outcomes.
 #include "command_loop.h"
+#include "protocol.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -38,7 +39,7 @@ bool NextByte(FuzzWorld &world, uint8_t *byte)
 int FuzzReceive(void *context, char *buffer, int size)
 {
     FuzzWorld &world = World(context);
-    if (size <= 0 || size > 32)
+    if (size <= 0 || size > kReceiveSize)
         std::abort();
     for (;;) {
         uint8_t opcode = 0;
@@ -75,7 +76,7 @@ int FuzzReceiveError(void *context) { return World(context).lastError; }
 void FuzzSend(void *context, const char *bytes, int size)
 {
     const std::string reply(bytes, static_cast<size_t>(size));
-    if (reply != "Done\n" && reply != "Fail\n" && reply != "Terminated\n")
+    if (reply != kDoneReply && reply != kFailReply && reply != kTerminatedReply)
         std::abort();
     World(context).replies++;
 }
@@ -98,7 +99,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     FuzzWorld world{data, size};
-    const CommandLoopPorts ports{&world,   FuzzReceive,  FuzzReceiveError,
+    const CommandLoopPorts ports{&world,   FuzzReceive, FuzzReceiveError,
                                  FuzzSend, FuzzCapture, FuzzCloseCamera};
     const int status = RunCommandLoop(ports);
     // At most one reply a receive, the camera closed at most once, and a known status.

@@ -3,17 +3,11 @@
 
 #include "command_table.h"
 #include "platform.h"
+#include "protocol.h"
 #include "stopwatch.h"
 
 #include <cstdio>
 #include <cstdlib>
-
-static const int kCommandBufferSize = 200;
-static const int kReceiveSize = 32;
-
-static const char kDoneReply[] = "Done\n";
-static const char kFailReply[] = "Fail\n";
-static const char kTerminatedReply[] = "Terminated\n";
 
 int FatalEnd(const char *text)
 {

@@ -1,6 +1,8 @@
 // Matching of a received message against the command words.
 #include "command_table.h"
 
+#include "protocol.h"
+
 #include <cstring>
 
 struct CommandWord {
@@ -9,9 +11,9 @@ struct CommandWord {
 };
 
 static const CommandWord kCommandTable[] = {
-    {"Get1", Command::Get1},
-    {"Get2", Command::Get2},
-    {"End", Command::End},
+    {kGet1Command, Command::Get1},
+    {kGet2Command, Command::Get2},
+    {kEndCommand, Command::End},
 };
 
 Command MatchCommand(const char *received, int length)

@@ -1,11 +1,11 @@
 // Windows Sockets start-up, the listening socket, and the accept of the one client.
 #include "listening_endpoint.h"
 
+#include "protocol.h"
+
 #include <cstdio>
 
 static const WORD kWinsockVersion = MAKEWORD(2, 2);
-static const unsigned short kPort = 55555;
-static const char kAddress[] = "127.0.0.1";
 static const int kBacklog = 1;
 
 static bool StartWinsock(const SocketCalls &calls)
@@ -51,8 +51,8 @@ bool OpenListeningEndpoint(const SocketCalls &calls, SOCKET *listeningSocket)
     calls.allowQuickRebind(endpoint);
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    address.sin_port = htons(kPort);
-    address.sin_addr.s_addr = inet_addr(kAddress);
+    address.sin_port = htons(kServerPort);
+    address.sin_addr.s_addr = inet_addr(kServerAddress);
     if (calls.bind(endpoint, reinterpret_cast<const sockaddr *>(&address),
                    static_cast<int>(sizeof address)) == SOCKET_ERROR) {
         std::printf("\tbind() failed: %ld.\n", static_cast<long>(calls.lastError()));

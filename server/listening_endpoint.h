@@ -1,5 +1,5 @@
-// The listening endpoint: Windows Sockets start-up, the socket on 127.0.0.1:55555, and the
-// wait for the one client.
+// The listening endpoint: Windows Sockets start-up, the socket on the protocol's address and
+// port, and the wait for the one client.
 #ifndef CAPTURE_LISTENING_ENDPOINT_H
 #define CAPTURE_LISTENING_ENDPOINT_H
 
