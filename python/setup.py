@@ -1,5 +1,6 @@
-"""Records the checkout this package is installed from, so that CaptureServer finds the
-server built there (build/bin/capture-server) without any setting."""
+"""Takes the release's version from the checkout's VERSION file, which CMake reads too, and
+records the checkout this package is installed from, so that CaptureServer finds the server
+built there (build/bin/capture-server) without any setting."""
 
 from pathlib import Path
 
@@ -7,6 +8,7 @@ from setuptools import setup
 from setuptools.command.build_py import build_py
 
 CHECKOUT = Path(__file__).resolve().parent.parent
+VERSION = (CHECKOUT / "VERSION").read_text().strip()
 
 
 class BuildWithCheckout(build_py):
@@ -16,4 +18,4 @@ class BuildWithCheckout(build_py):
         target.write_text("CHECKOUT = %r\n" % str(CHECKOUT))
 
 
-setup(cmdclass={"build_py": BuildWithCheckout})
+setup(version=VERSION, cmdclass={"build_py": BuildWithCheckout})

@@ -23,9 +23,12 @@ fi
 rm -rf "$venv"
 "$python" -m venv --system-site-packages --without-pip "$venv"
 "$venv/bin/python" -m pip install --no-index --no-build-isolation "$root/python"
-# The installed copy, used away from the source tree, looks for the server in this checkout.
+# The installed copy, used away from the source tree, looks for the server in this checkout
+# and carries the checkout's version.
 cd /
-env -u CAPTURE_SERVER_BINARY "$venv/bin/python" - "$root/build/bin/capture-server" <<'CHECK'
+env -u CAPTURE_SERVER_BINARY "$venv/bin/python" - "$root/build/bin/capture-server" \
+    "$(cat "$root/VERSION")" <<'CHECK'
+import importlib.metadata
 import sys
 import capture_server
 try:
@@ -33,5 +36,7 @@ try:
 except FileNotFoundError as error:
     found = str(error)
 assert sys.argv[1] in found, "the installed package looks for the server elsewhere: " + found
+installed = importlib.metadata.version("capture_server")
+assert installed == sys.argv[2], "installed version %s, checkout's %s" % (installed, sys.argv[2])
 print("installed", capture_server.__file__)
 CHECK
