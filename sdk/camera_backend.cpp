@@ -4,8 +4,8 @@
 #include "camera_settings.h"
 #include "configured_backend.h"
 #include "genicam_backend.h"
+#include "setting_grammar.h"
 #include "sim_backend.h"
-#include "sim_config.h"
 
 namespace {
 
@@ -13,13 +13,13 @@ namespace {
 BackendChoice ChooseNamedBackend(const VariableLookup &lookup)
 {
     const char *variable = "CAMERA_SDK_BACKEND";
-    const char *value = lookup(variable);
-    const std::string name = value == nullptr ? "" : value;
+    const std::string given = VariableValue(lookup, variable);
+    const std::string name = Trimmed(given);
     if (name == "genicam")
-        return ChooseGenicamBackend(variable, name);
+        return ChooseGenicamBackend(variable, given);
     if (!name.empty() && name != "sim")
         return BackendChoice{J_ST_CONFIGURATION, nullptr, 0,
-                             ConfigProblem(variable, name, "is not one of sim, genicam")};
+                             ConfigProblem(variable, given, "is not one of sim, genicam")};
     const ParsedSimConfig parsed = ParseSimConfig(lookup);
     if (!parsed.ok)
         return BackendChoice{J_ST_CONFIGURATION, nullptr, 0, parsed.error};

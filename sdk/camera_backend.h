@@ -9,14 +9,11 @@
 #include <Jai_Factory.h>
 
 #include "failure_points.h"
+#include "setting_grammar.h"
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
-
-// Reads one configuration variable by name: its value, or null when it is not set.
-using VariableLookup = std::function<const char *(const char *name)>;
 
 // Where a stream hands its frames: the callback given to J_Image_OpenStream.
 struct FrameSink {

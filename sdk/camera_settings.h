@@ -1,14 +1,14 @@
-// The settings that every backend takes from the environment when the factory opens:
-//   CAMERA_SDK_CAMERA    the ID of the one camera to list; unset or empty lists every camera
-//   CAMERA_SDK_FEATURES  Name=Value pairs separated by ';', written to a camera as it opens,
-//                        in their order. Spaces and tabs around names and values are ignored,
-//                        and so are items that are empty or blank (a trailing ';', say); a
-//                        value may be empty and may hold '=' (the first '=' ends the name).
-//   CAMERA_SDK_SAVE_WAIT_MS  how long a save waits for another program to close the file it
-//                        replaces, in milliseconds, 0 to kMaxSaveWaitMs (file_replace.h)
-//   CAMERA_SDK_FRAME_TIMEOUT  seconds that a capture waits for a whole frame beyond two frame
-//                        intervals (frame_wait.h): a number from 0.001 to 86400 (default 5)
-// and the parsing of the values written through CAMERA_SDK_FEATURES, the same in every backend.
+// The settings that every backend takes from the environment when the factory opens, each
+// read as setting_grammar.h says (unset or blank keeps the default):
+//   CAMERA_SDK_CAMERA    the ID of the one camera to list; by default every camera is listed
+//   CAMERA_SDK_FEATURES  list separated by ';' of Name=Value pairs, written to a camera as it
+//                        opens, in their order. Spaces and tabs around names and values are
+//                        ignored; a value may be empty and may hold '=' (the first '=' ends the
+//                        name). A backend reads a number or integer value by the same grammar.
+//   CAMERA_SDK_SAVE_WAIT_MS  integer: how long a save waits for another program to close the
+//                        file it replaces, in milliseconds, 0 to kMaxSaveWaitMs (file_replace.h)
+//   CAMERA_SDK_FRAME_TIMEOUT  number: seconds that a capture waits for a whole frame beyond two
+//                        frame intervals (frame_wait.h), 0.001 to 86400 (default 5)
 #ifndef JAI_FACTORY_CAMERA_SETTINGS_H
 #define JAI_FACTORY_CAMERA_SETTINGS_H
 
@@ -33,15 +33,8 @@ struct CameraSettings {
     double frameTimeoutSeconds = kDefaultFrameTimeoutSeconds;
 };
 
-// Reads the variables through lookup; returns the problem of the first malformed one as an
-// error line naming the variable (ConfigProblem), empty when all are well formed.
+// Reads the variables through lookup; returns the refusal line of the first malformed one
+// (ConfigProblem), empty when all are well formed.
 std::string ParseCameraSettings(const VariableLookup &lookup, CameraSettings *settings);
-
-// A feature value as an integer: an optional minus sign, then decimal digits, within 64 bits.
-bool ParseFeatureInteger(const std::string &text, int64_t *value);
-
-// A feature value as a finite number: decimal, with an optional minus sign, fraction and
-// exponent (2.5, -1, 1e-3).
-bool ParseFeatureFloat(const std::string &text, double *value);
 
 #endif

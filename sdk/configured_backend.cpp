@@ -3,7 +3,7 @@
 #include "configured_backend.h"
 
 #include "frame_wait.h"
-#include "sim_config.h"
+#include "setting_grammar.h"
 
 #include <algorithm>
 #include <cstdio>

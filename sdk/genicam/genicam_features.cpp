@@ -1,7 +1,9 @@
 // Feature writes through Aravis's feature tree, each type parsed as every backend parses it.
 #include "genicam_features.h"
 
-#include "camera_settings.h"
+#include "setting_grammar.h"
+
+#include <limits>
 
 namespace {
 
@@ -33,8 +35,10 @@ std::string WriteRefusal(ArvGcFeatureNode *feature)
 std::string SetInteger(ArvGcInteger *feature, const std::string &value)
 {
     int64_t parsed = 0;
-    if (!ParseFeatureInteger(value, &parsed))
-        return "not an integer";
+    const std::string problem = ParseInteger(value, std::numeric_limits<int64_t>::min(),
+                                             std::numeric_limits<int64_t>::max(), &parsed);
+    if (!problem.empty())
+        return problem;
     GError *error = nullptr;
     arv_gc_integer_set_value(feature, parsed, &error);
     if (error != nullptr)
@@ -48,8 +52,10 @@ std::string SetInteger(ArvGcInteger *feature, const std::string &value)
 std::string SetFloat(ArvGcFloat *feature, const std::string &value)
 {
     double parsed = 0;
-    if (!ParseFeatureFloat(value, &parsed))
-        return "not a number";
+    const std::string problem = ParseNumber(value, std::numeric_limits<double>::lowest(),
+                                            std::numeric_limits<double>::max(), &parsed);
+    if (!problem.empty())
+        return problem;
     GError *error = nullptr;
     arv_gc_float_set_value(feature, parsed, &error);
     return TakeMessage(error);

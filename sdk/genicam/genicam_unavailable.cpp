@@ -1,7 +1,7 @@
 // The GenICam backend's choice in a library built without Aravis: it always fails.
 #include "genicam_backend.h"
 
-#include "sim_config.h"
+#include "setting_grammar.h"
 
 BackendChoice ChooseGenicamBackend(const char *variable, const std::string &value)
 {

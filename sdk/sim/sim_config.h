@@ -1,15 +1,13 @@
-// The simulated camera's settings and their parsing from the SIMCAM_ variables.
-//
-// A variable that is unset or empty takes its default. Values are strict: no spaces, no
-// plus sign, no trailing characters.
-//   SIMCAM_CAMERAS       cameras listed, 0 to 64 (default 1)
-//   SIMCAM_WIDTH/HEIGHT  what the features "Width" and "Height" return: any 64-bit integer
-//                        (default 1280 x 1024); a stream opens only for 1 to 4294967295
+// The simulated camera's settings and their parsing from the SIMCAM_ variables, each read
+// as setting_grammar.h says (unset or blank keeps the default):
+//   SIMCAM_CAMERAS       integer: cameras listed, 0 to 64 (default 1)
+//   SIMCAM_WIDTH/HEIGHT  integers: what the features "Width" and "Height" return, any 64-bit
+//                        integer (default 1280 x 1024); a stream opens only for 1 to 4294967295
 //   SIMCAM_PIXEL_FORMAT  any raw format by its PFNC name (pixel_formats.cpp; default BayerRG8)
-//   SIMCAM_FPS           frames a second: digits with an optional fraction, 0.001 to 100000
-//                        (default 30)
-//   SIMCAM_FAIL          comma-separated operations that then fail (kFailureNames, sim_config.cpp),
-//                        and FrameData or FrameStart for frames that come incomplete or not at all
+//   SIMCAM_FPS           number: frames a second, 0.001 to 100000 (default 30)
+//   SIMCAM_FAIL          list separated by ',': operations that then fail (kFailureNames,
+//                        sim_config.cpp), and FrameData or FrameStart for frames that come
+//                        incomplete or not at all
 #ifndef JAI_FACTORY_SIM_CONFIG_H
 #define JAI_FACTORY_SIM_CONFIG_H
 
@@ -35,7 +33,7 @@ struct SimConfig {
 struct ParsedSimConfig {
     bool ok;
     SimConfig config;  // when ok
-    std::string error; // when not ok, e.g. SIMCAM_FPS: "abc" is not a number
+    std::string error; // when not ok, the refusal line, e.g. SIMCAM_FPS: "abc" is not a number
 };
 
 // Reads the SIMCAM_ variables through lookup; touches nothing else. Reports the first
@@ -45,11 +43,5 @@ ParsedSimConfig ParseSimConfig(const VariableLookup &lookup);
 // The raw format that name names (pixel_formats.cpp), as SIMCAM_PIXEL_FORMAT takes it;
 // returns the problem ("not a pixel format ...") for any other name, empty when it is known.
 std::string FindSimPixelFormat(const std::string &name, uint32_t *format);
-
-// The error line for a bad configuration value: `variable: "value" problem`, with every
-// byte of value outside printable ASCII (and the quote and backslash) written as \xNN, so
-// that the line stays one line.
-std::string ConfigProblem(const char *variable, const std::string &value,
-                          const std::string &problem);
 
 #endif

@@ -95,14 +95,13 @@ TEST(SdkConfig, MalformedValueIsNamedWithItsVariable)
              "(-9223372036854775808 to 9223372036854775807)"},
             {"SIMCAM_PIXEL_FORMAT", "bayerrg8",
              R"(SIMCAM_PIXEL_FORMAT: "bayerrg8" is not a pixel format this library knows (PFNC names, such as Mono12p))"},
-            {"SIMCAM_FPS", "1e3", R"(SIMCAM_FPS: "1e3" is not a number)"},
+            {"SIMCAM_FPS", "0x10", R"(SIMCAM_FPS: "0x10" is not a number)"},
             {"SIMCAM_FPS", "5.", R"(SIMCAM_FPS: "5." is not a number)"},
             {"SIMCAM_FPS", "0", R"(SIMCAM_FPS: "0")" + fpsRange},
             {"SIMCAM_FPS", "100000.01", R"(SIMCAM_FPS: "100000.01")" + fpsRange},
             {"SIMCAM_FPS", "3\n0\"", R"(SIMCAM_FPS: "3\x0A0\x22" is not a number)"},
-            {"SIMCAM_FAIL", "Width,,Height", R"(SIMCAM_FAIL: "Width,,Height" has an empty item)"},
-            {"SIMCAM_FAIL", "Width, Height",
-             R"(SIMCAM_FAIL: " Height" is not an operation that can be made to fail)"}}) {
+            {"SIMCAM_FAIL", "Width, height",
+             R"(SIMCAM_FAIL: "height" is not an operation that can be made to fail)"}}) {
         const ParsedSimConfig parsed = Parse({{variable, value}});
         EXPECT_FALSE(parsed.ok);
         EXPECT_EQ(parsed.error, error);
@@ -116,8 +115,7 @@ TEST(SdkConfig, MalformedValueIsNamedWithItsVariable)
              {"CAMERA_SDK_BACKEND", "GenICam", J_ST_CONFIGURATION,
               "Jai_Factory: CAMERA_SDK_BACKEND: \"GenICam\" is not one of sim, genicam\n"},
              {"CAMERA_SDK_FRAME_TIMEOUT", "0", J_ST_CONFIGURATION,
-              "Jai_Factory: CAMERA_SDK_FRAME_TIMEOUT: \"0\" is not a number of seconds from 0.001 "
-              "to 86400\n"}}) {
+              "Jai_Factory: CAMERA_SDK_FRAME_TIMEOUT: \"0\" is out of range (0.001 to 86400)\n"}}) {
         ScopedConfig config({{variable, value}});
         FACTORY_HANDLE factory = nullptr;
         testing::internal::CaptureStderr();
