@@ -1,9 +1,12 @@
-// Configuration: the SIMCAM_ variables, the error line of a bad one, and injected failures.
+// Configuration: the SIMCAM_ variables, the one grammar of every variable, the error line of a
+// bad one, and injected failures.
 #include "sdk_test_support.h"
 
+#include "camera_settings.h"
 #include "sim_config.h"
 
 #include <functional>
+#include <sstream>
 #include <tuple>
 
 namespace {
@@ -13,6 +16,36 @@ ParsedSimConfig Parse(const ScopedConfig::Values &values)
     return ParseSimConfig([&values](const char *name) {
         return values.count(name) ? values.at(name).c_str() : nullptr;
     });
+}
+
+// What the library reads from variable alone set to value: that variable's setting as text, or
+// the refusal line.
+std::string ReadAlone(const std::string &variable, const char *value)
+{
+    const VariableLookup lookup = [&](const char *name) {
+        return variable == name ? value : nullptr;
+    };
+    const ParsedSimConfig sim = ParseSimConfig(lookup);
+    CameraSettings settings;
+    const std::string problem = ParseCameraSettings(lookup, &settings);
+    if (!sim.ok)
+        return sim.error;
+    if (!problem.empty())
+        return problem;
+    std::ostringstream text;
+    if (variable == "SIMCAM_CAMERAS")
+        text << sim.config.cameraCount;
+    if (variable == "SIMCAM_FPS")
+        text << sim.config.framesPerSecond;
+    if (variable == "SIMCAM_FAIL")
+        text << sim.config.failures;
+    if (variable == "CAMERA_SDK_SAVE_WAIT_MS")
+        text << settings.saveWaitMs;
+    if (variable == "CAMERA_SDK_FRAME_TIMEOUT")
+        text << settings.frameTimeoutSeconds;
+    for (const FeatureSetting &feature : settings.features)
+        text << feature.name << "=" << feature.value << ";";
+    return text.str();
 }
 
 // Makes the program's calls in its order, on a synthetic frame; returns the first that fails.
@@ -79,6 +112,55 @@ TEST(SdkConfig, DefaultsWhenUnsetOrEmptyAndEveryVariableToItsLimits)
                                                          FailureBit(FailurePoint::ImageFree)));
     EXPECT_EQ(Parse({{"SIMCAM_FPS", "100000.0"}}).config.framesPerSecond, 100000);
     EXPECT_TRUE(defaults.ok && limits.ok);
+}
+
+TEST(SdkConfig, NumbersIntegersAndListsReadTheSameInEveryVariable)
+{
+    const std::string widthAndHeight =
+        std::to_string(FailureBit(FailurePoint::Width) | FailureBit(FailurePoint::Height));
+    for (const auto &[variable, value, read] :
+         std::vector<std::tuple<const char *, const char *, std::string>>{
+             // Numbers: spaces around, fraction, exponent; blank keeps the default.
+             {"SIMCAM_FPS", " 50\t", "50"},
+             {"SIMCAM_FPS", "2.5e-3", "0.0025"},
+             {"SIMCAM_FPS", "1E2", "100"},
+             {"SIMCAM_FPS", " \t", "30"},
+             {"CAMERA_SDK_FRAME_TIMEOUT", "\t0.5 ", "0.5"},
+             {"CAMERA_SDK_FRAME_TIMEOUT", "1e2", "100"},
+             {"SIMCAM_FPS", "+5", R"(SIMCAM_FPS: "+5" is not a number)"},
+             {"SIMCAM_FPS", ".5", R"(SIMCAM_FPS: ".5" is not a number)"},
+             {"SIMCAM_FPS", "1e+2", R"(SIMCAM_FPS: "1e+2" is not a number)"},
+             {"SIMCAM_FPS", "inf", R"(SIMCAM_FPS: "inf" is not a number)"},
+             {"SIMCAM_FPS", "1e6", R"(SIMCAM_FPS: "1e6" is out of range (0.001 to 100000))"},
+             {"CAMERA_SDK_FRAME_TIMEOUT", "nan",
+              R"(CAMERA_SDK_FRAME_TIMEOUT: "nan" is not a number)"},
+             {"CAMERA_SDK_FRAME_TIMEOUT", "2 5",
+              R"(CAMERA_SDK_FRAME_TIMEOUT: "2 5" is not a number)"},
+             {"CAMERA_SDK_FRAME_TIMEOUT", " 1e999",
+              R"(CAMERA_SDK_FRAME_TIMEOUT: " 1e999" is out of range (0.001 to 86400))"},
+             // Integers: spaces around; blank keeps the default.
+             {"SIMCAM_CAMERAS", "\t64 ", "64"},
+             {"SIMCAM_CAMERAS", "", "1"},
+             {"CAMERA_SDK_SAVE_WAIT_MS", " 100", "100"},
+             {"CAMERA_SDK_SAVE_WAIT_MS", " ", "1000"},
+             {"SIMCAM_CAMERAS", "1e1", R"(SIMCAM_CAMERAS: "1e1" is not an integer)"},
+             {"SIMCAM_CAMERAS", " 65\t", R"(SIMCAM_CAMERAS: " 65\x09" is out of range (0 to 64))"},
+             {"SIMCAM_CAMERAS", "-1", R"(SIMCAM_CAMERAS: "-1" is out of range (0 to 64))"},
+             {"CAMERA_SDK_SAVE_WAIT_MS", "2.0",
+              R"(CAMERA_SDK_SAVE_WAIT_MS: "2.0" is not an integer)"},
+             {"CAMERA_SDK_SAVE_WAIT_MS", "+2",
+              R"(CAMERA_SDK_SAVE_WAIT_MS: "+2" is not an integer)"},
+             {"CAMERA_SDK_SAVE_WAIT_MS", "99999999999999999999",
+              R"(CAMERA_SDK_SAVE_WAIT_MS: "99999999999999999999" is out of range (0 to 60000))"},
+             // Lists: items trimmed, blank items skipped, a bad item quoted alone.
+             {"SIMCAM_FAIL", " Width ,, Height ,", widthAndHeight},
+             {"SIMCAM_FAIL", " , ", "0"},
+             {"CAMERA_SDK_FEATURES", " Width = 64 ;; ;Gain=2.5;", "Width=64;Gain=2.5;"},
+             {"SIMCAM_FAIL", "Width,,height ",
+              R"(SIMCAM_FAIL: "height" is not an operation that can be made to fail)"},
+             {"CAMERA_SDK_FEATURES", "Width=64; Height ;",
+              R"(CAMERA_SDK_FEATURES: "Height" has no '=' (Name=Value;...))"}})
+        EXPECT_EQ(ReadAlone(variable, value), read) << variable << "=" << value;
 }
 
 TEST(SdkConfig, MalformedValueIsNamedWithItsVariable)
