@@ -11,18 +11,19 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${CAPTURE_WINDOWS_BUILD_DIR:-$root/build-windows}"
 package="$build/package"
+source "$root/scripts/lib/common.sh"
 
 "$root/scripts/install-deps.sh" g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 googletest \
     binutils-mingw-w64-x86-64 aravis-tools iproute2
 
-set +e
-deps="$("$root/scripts/build-windows-deps.sh" | tail -n 1)"
-status=$?
-set -e
-# 77: neither a built prefix nor the tarballs to build one, as the script said.
-[ "$status" -eq 0 ] || [ "$status" -eq 77 ] || exit "$status"
-genicam=ON
-[ "$status" -eq 0 ] || genicam=OFF
+# Skipped: neither a built prefix nor the tarballs to build one, as the script said.
+run_or_skip "$root/scripts/build-windows-deps.sh" >/dev/null
+deps=""
+genicam=OFF
+if [ "$skipped" = no ]; then
+    deps="$("$root/scripts/build-windows-deps.sh" --print-prefix)"
+    genicam=ON
+fi
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
     -DCAPTURE_WINDOWS_DEPS="$deps" -DBUILD_TESTING=ON -DCAPTURE_WARNINGS_AS_ERRORS=ON \
     -DCAPTURE_GENICAM="$genicam"
@@ -31,20 +32,16 @@ cmake --build "$build" -j 2
 WINEPREFIX="$(mktemp -d /tmp/capture-wine.XXXXXX)"
 export WINEPREFIX WINEDEBUG=-all WINEARCH=win64
 cleanup() {
-    wineserver -k >/dev/null 2>&1 || true
+    wine_stop
     rm -rf "$WINEPREFIX"
 }
 trap cleanup EXIT
-# One wineserver for the whole run instead of one per test, then the prefix's first boot.
-wineserver -p
-timeout 120 wineboot -i >/dev/null 2>&1
+wine_boot
 
 timeout 900 ctest --test-dir "$build" --output-on-failure --timeout 120 -LE e2e -E '^e2e_'
 # A fresh Wine server and boot for the end-to-end suite: a Wine service or desktop process
 # started by a program under test would hold that server's output pipes open after it ends.
-wineserver -k >/dev/null 2>&1 || true
-wineserver -p
-timeout 120 wineboot -i >/dev/null 2>&1
+wine_boot
 (
     export CAPTURE_SERVER_PLATFORM=windows
     export CAPTURE_SERVER_COMMAND="wine $build/bin/capture-server.exe"
@@ -58,9 +55,5 @@ echo "== the Windows package with the GenICam backend"
 "$root/scripts/package-windows.sh" "$build" "$deps" "$package"
 
 echo "== the GenICam suite against the package, under Wine, on loopback only"
-set +e
-"$root/scripts/loopback-only.sh" "$root/scripts/test-windows-genicam.sh" "$package"
-status=$?
-set -e
-# 77: the namespace could not be made, and loopback-only.sh said why; the suite is skipped.
-[ "$status" -eq 0 ] || [ "$status" -eq 77 ] || exit "$status"
+# Skipped when the namespace cannot be made (loopback-only.sh says why).
+run_or_skip "$root/scripts/loopback-only.sh" "$root/scripts/test-windows-genicam.sh" "$package"

@@ -7,6 +7,7 @@
 set -euo pipefail
 [ $# -eq 1 ] || { echo "usage: $0 DEB" >&2; exit 2; }
 deb="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"
+source "$(dirname "$0")/lib/common.sh"
 version="$(dpkg-deb --field "$deb" Version)"
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
@@ -31,12 +32,9 @@ flock 7
 cd "$work"
 SIMCAM_WIDTH=96 SIMCAM_HEIGHT=64 capture-server </dev/null >"$work/server.log" 2>&1 &
 server=$!
-for _ in $(seq 100); do
-    grep -q "Server is ready" "$work/server.log" && break
-    kill -0 "$server" 2>/dev/null || break
-    sleep 0.1
-done
 status=0
+# Not ready: the client below fails, and its log says why.
+wait_for_ready "$work/server.log" "$server" 10 || true
 capture-client --timeout 20 Get1 Get2 End || status=$?
 wait "$server" || status=$?
 server=""

@@ -7,14 +7,11 @@ set -euo pipefail
 [ $# -eq 1 ] || { echo "usage: $0 PACKAGE_DIR" >&2; exit 2; }
 root="$(cd "$(dirname "$0")/.." && pwd)"
 package="$(cd "$1" && pwd)"
+source "$root/scripts/lib/common.sh"
 : "${WINEPREFIX:?WINEPREFIX names a booted Wine prefix}"
 
-wineserver -k >/dev/null 2>&1 || true
-wineserver -p >/dev/null 2>&1
-trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
-# Wine's own services and its desktop process start here, away from the server's output
-# pipes: started by the first program instead, they would keep its pipes open after it ends.
-timeout 120 wineboot >/dev/null 2>&1
+trap wine_stop EXIT
+wine_boot
 
 export CAPTURE_SERVER_PLATFORM=windows
 export CAPTURE_SERVER_COMMAND="wine $package/capture-server.exe"
