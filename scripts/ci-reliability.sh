@@ -6,6 +6,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
+source "$root/scripts/lib/common.sh"
 fuzz_seconds="${FUZZ_SECONDS:-60}"
 soak_captures="${SOAK_CAPTURES:-500}"
 logs="$(mktemp -d /tmp/ci-reliability-logs.XXXXXX)"
@@ -25,17 +26,20 @@ no_reports() {
 
 # Builds are staged so that the next tree compiles while the current one's tests run. They
 # leave the GenICam backend out: GLib is not built with the sanitizers, which then misread its
-# locking, and the GenICam backend has its own checks.
+# locking, and the GenICam backend has its own checks. The fuzz build lists its targets in
+# build-fuzz/fuzz-targets.txt (fuzz/CMakeLists.txt), and the Valgrind build's CTest labels name
+# the end-to-end modules to run under Valgrind (tests/e2e/CMakeLists.txt).
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
 cmake --preset asan >/dev/null
 cmake --build build-asan -j 2 >/dev/null
 build_rest() {
     cmake --preset tsan >/dev/null && cmake --build build-tsan -j 1 >/dev/null &&
         cmake --preset fuzz >/dev/null &&
-        cmake --build build-fuzz -j 1 --target fuzz_command_loop fuzz_image fuzz_sim_config \
-            >/dev/null &&
-        cmake -S . -B build-valgrind -DCAPTURE_WARNINGS_AS_ERRORS=ON -DBUILD_TESTING=OFF -DCAPTURE_GENICAM=OFF \
-            >/dev/null && cmake --build build-valgrind -j 1 --target capture-server >/dev/null
+        sed 's/^/fuzz_/' build-fuzz/fuzz-targets.txt |
+        xargs cmake --build build-fuzz -j 1 --target >/dev/null &&
+        cmake -S . -B build-valgrind -DCAPTURE_WARNINGS_AS_ERRORS=ON -DBUILD_TESTING=ON \
+            -DCAPTURE_GENICAM=OFF >/dev/null &&
+        cmake --build build-valgrind -j 1 --target capture-server >/dev/null
 }
 build_rest >"$logs/builds.txt" 2>&1 &
 builds=$!
@@ -59,10 +63,11 @@ TSAN_OPTIONS="log_path=$logs/tsan:halt_on_error=1:second_deadlock_stack=1" \
     TSAN_OPTIONS="log_path=$logs/tsan:halt_on_error=1" \
     timeout 300 python3 -B -m unittest test_endpoint.EndpointTest)
 no_reports tsan
+mapfile -t fuzz_targets <build-fuzz/fuzz-targets.txt
 
 # The fuzzers run on one core while the soak and Valgrind runs use the other.
 fuzz_all() {
-    for target in command_loop image sim_config; do
+    for target in "${fuzz_targets[@]}"; do
         corpus="$(mktemp -d /tmp/ci-fuzz-$target.XXXXXX)"
         timeout $((fuzz_seconds + 60)) "build-fuzz/bin/fuzz_$target" \
             -max_total_time="$fuzz_seconds" -print_final_stats=1 \
@@ -81,9 +86,10 @@ timeout 600 python3 -B tests/soak/soak.py --binary build-valgrind/bin/capture-se
 echo "== Valgrind memcheck over the end-to-end tests"
 valgrind_command="valgrind --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite"
 valgrind_command+=" --log-file=$logs/valgrind.%p $root/build-valgrind/bin/capture-server"
+valgrind_modules="$(e2e_modules build-valgrind valgrind)"
+mapfile -t modules <<<"$valgrind_modules"
 (cd tests/e2e && CAPTURE_SERVER_COMMAND="$valgrind_command" PYTHONDONTWRITEBYTECODE=1 \
-    timeout 900 python3 -B -m unittest test_startup test_capture test_protocol test_failures \
-    test_endpoint test_bad_input test_high_rate)
+    timeout 900 python3 -B -m unittest "${modules[@]}")
 # A server killed by a test leaves a log without a summary; an error shows in either kind.
 reported="$(grep -lE "ERROR SUMMARY: [1-9]|Invalid (read|write|free)|uninitialised" \
     "$logs"/valgrind.* || true)"
@@ -95,13 +101,13 @@ fi
 echo "== Valgrind: $(ls "$logs"/valgrind.* | wc -l) server runs, no errors"
 
 if ! wait "$fuzzers"; then
-    for target in command_loop image sim_config; do
+    for target in "${fuzz_targets[@]}"; do
         tail -n 60 "$logs/fuzz-$target.txt" 2>/dev/null || true
     done
     echo "== a fuzz target failed"
     exit 1
 fi
-for target in command_loop image sim_config; do
+for target in "${fuzz_targets[@]}"; do
     echo "-- fuzz_$target: $(grep -E "stat::number_of_executed_units" "$logs/fuzz-$target.txt")"
 done
 rm -rf "$logs"

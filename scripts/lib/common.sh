@@ -1,6 +1,6 @@
 # Sourced by the scripts in scripts/ for what several of them do alike: a step that may skip
-# (status 77), a Wine prefix's boot and the wait for the server's ready line. Defines functions
-# only; the caller has `set -euo pipefail`.
+# (status 77), a Wine prefix's boot, the wait for the server's ready line, and the end-to-end
+# modules CTest labels for a run. Defines functions only; the caller has `set -euo pipefail`.
 # shellcheck shell=bash
 
 # Runs COMMAND [ARG...]. Status 77 means the command skipped its work and said why on standard
@@ -44,4 +44,18 @@ wait_for_ready() {
         sleep 0.1
     done
     return 1
+}
+
+# Prints the end-to-end modules (test_NAME, one a line) of the CTest tests e2e_NAME that carry
+# LABEL in the build folder BUILD, in the order tests/e2e/CMakeLists.txt adds them. Fails when
+# there is none. Reads tests/e2e's own CTest file only, so no other test is listed or discovered.
+e2e_modules() {
+    local build="$1" label="$2" modules
+    modules="$(ctest --test-dir "$build/tests/e2e" -N -L "^$label\$" |
+        sed -n 's/^ *Test *#[0-9]*: e2e_/test_/p')"
+    if [ -z "$modules" ]; then
+        echo "no end-to-end test labelled $label in $build" >&2
+        return 1
+    fi
+    echo "$modules"
 }
