@@ -7,9 +7,9 @@
 #
 # The tarballs come from CAPTURE_WINDOWS_VENDOR_DIR (default: shared/vendor beside the clone).
 # The prefix lives in a cache outside the clone, CAPTURE_WINDOWS_DEPS_CACHE (default:
-# /var/cache/capture-server/windows-deps), under a key made of this script's own text, which
-# holds every pin and option: a run with the same script reuses the prefix, any change builds a
-# new one from scratch. With --print-prefix it only prints where the prefix is (or would be).
+# /var/cache/capture-server/windows-deps), under a key made of what the prefix is built from
+# (see "The cache key" below): a run with the same key reuses the prefix, a new key builds a new
+# one from scratch. With --print-prefix it only prints where the prefix is (or would be).
 # Exits 77, with the reason on standard error, when the prefix is not built and the tarballs'
 # folder is not there.
 set -euo pipefail
@@ -28,22 +28,37 @@ sources=(
     "aravis-0.8.26.tar.gz f3662042a30c252380df64a07601b5c0bb3ef6b1714dc09ad02a8e830ff93dba"
 )
 
+# The cross toolchain: the compilers, the MinGW-w64 runtime they link, and Debian's zlib.
+toolchain=(gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+    mingw-w64-x86-64-dev libz-mingw-w64-dev)
+
 triplet=x86_64-w64-mingw32
 vendor="${CAPTURE_WINDOWS_VENDOR_DIR:-$root/../shared/vendor}"
 cache="${CAPTURE_WINDOWS_DEPS_CACHE:-/var/cache/capture-server/windows-deps}"
 jobs="${CAPTURE_BUILD_JOBS:-2}"
-key="$(sha256sum "$script" | cut -c1-16)"
-prefix="$cache/$key"
 
+# The cache key: the SHA-256 (first 16 digits) of this script's text without its comment lines
+# and blank lines, which holds every pin, version and option, followed by the installed Debian
+# versions of the toolchain. Editing a comment keeps the key; changing code, or a toolchain
+# update, makes a new one. (A comment after code on the same line counts as code: keep comments
+# on lines of their own.)
+cache_key() {
+    {
+        grep -v -E '^[[:space:]]*(#|$)' "$script"
+        dpkg-query -W -f='${Package} ${Version}\n' "${toolchain[@]}" 2>/dev/null || true
+    } | sha256sum | cut -c1-16
+}
+
+# Where the prefix is for the toolchain installed now.
 if [ "${1:-}" = "--print-prefix" ]; then
-    echo "$prefix"
+    echo "$cache/$(cache_key)"
     exit 0
 fi
 
 # libglib2.0-dev-bin: Aravis's build runs GLib's code generators (glib-mkenums) on this machine.
-"$root/scripts/install-deps.sh" gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix \
-    mingw-w64-tools libz-mingw-w64-dev meson ninja-build cmake autoconf automake libtool \
-    libltdl-dev make pkg-config python3 libglib2.0-dev-bin
+"$root/scripts/install-deps.sh" "${toolchain[@]}" mingw-w64-tools meson ninja-build cmake \
+    autoconf automake libtool libltdl-dev make pkg-config python3 libglib2.0-dev-bin
+prefix="$cache/$(cache_key)"
 
 mkdir -p "$cache"
 # One build at a time per cache; a second caller waits and then finds the finished prefix.
