@@ -8,22 +8,11 @@
 
 #include <Jai_Factory.h>
 
-#include "failure_points.h"
-#include "setting_grammar.h"
+#include "frame_sink.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
-
-// Where a stream hands its frames: the callback given to J_Image_OpenStream.
-struct FrameSink {
-    J_FRAME_CALLBACK callback;
-    void *callbackObject;
-};
-
-// Every backend hands each frame to its sink through this call (defined with the entry
-// points, which need to know when a thread runs a callback).
-void DeliverFrame(const FrameSink &sink, J_IMAGE_RECORD *frame);
 
 // What a stream counted since it opened. Any thread may read it.
 struct StreamCounts {
@@ -71,17 +60,5 @@ class CameraBackend {
     virtual J_STATUS_TYPE OpenCamera(const std::string &id,
                                      std::unique_ptr<BackendCamera> *camera) = 0;
 };
-
-struct BackendChoice {
-    J_STATUS_TYPE status;
-    std::unique_ptr<CameraBackend> backend; // when status is J_ST_SUCCESS
-    FailureSet failures;                    // operations the configuration makes fail
-    std::string error;       // when status is not J_ST_SUCCESS: one line naming variable and value
-    uint32_t saveWaitMs = 0; // CAMERA_SDK_SAVE_WAIT_MS, when status is J_ST_SUCCESS
-};
-
-// The one place that picks the backend: CAMERA_SDK_BACKEND ("sim" when unset or empty), then
-// that backend's own configuration, then the settings of every backend (camera_settings.h).
-BackendChoice ChooseBackend(const VariableLookup &lookup);
 
 #endif

@@ -14,6 +14,7 @@
 
 #include "camera_backend.h"
 #include "file_replace.h"
+#include "setting_grammar.h"
 
 #include <cstdint>
 #include <string>

@@ -1,16 +1,19 @@
-// The public C entry points: the registry of live handles, argument checks, injected failures.
+// The public C entry points and their registry of live handles.
 //
 // Handles are ids (never reused) cast to pointers and looked up under the registry mutex, so
 // a null, unknown or closed handle is refused without being dereferenced. Every call into a
 // backend is made under that mutex. Closed objects are unregistered under it but destroyed
 // after it is released: destroying a stream joins its frame thread, whose callback may be
-// waiting for the mutex. A listed failure (SIMCAM_FAIL) is reported once the handle and
-// pointer arguments have passed their checks.
+// waiting for the mutex; closing from inside a callback is refused (frame_sink.h). No
+// exception crosses the C boundary. Each entry point checks its handle and pointer arguments
+// before anything else; a failure that SIMCAM_FAIL lists comes after them, from the backend
+// (injected_failures.h) or, for calls that are no backend call with a status, asked here.
 #include <Jai_Factory.h>
 
-#include "camera_backend.h"
+#include "backend_choice.h"
 #include "failure_points.h"
 #include "file_remover.h"
+#include "frame_sink.h"
 #include "image_buffers.h"
 #include "image_convert.h"
 #include "tiff_writer.h"
@@ -70,9 +73,6 @@ std::atomic<FailureSet> imageCallFailures{0};
 // factory's, the default when none is open.
 std::atomic<uint32_t> saveWaitMs{kDefaultSaveWaitMs};
 
-// True on a frame thread while it runs a callback.
-thread_local bool insideFrameCallback = false;
-
 uint64_t IdOf(const void *handle) { return reinterpret_cast<uintptr_t>(handle); }
 
 void *HandleOf(uint64_t id) { return reinterpret_cast<void *>(static_cast<uintptr_t>(id)); }
@@ -110,10 +110,6 @@ J_STATUS_TYPE WithEntry(std::map<uint64_t, Entry> Registry::*entries, const void
     });
 }
 
-// Closing joins frame threads; from a callback that could be its own thread, or another
-// callback waiting for this one.
-bool ClosingRefused() { return insideFrameCallback; }
-
 void RefreshImageCallSettings(const Registry &registry)
 {
     imageCallFailures =
@@ -137,13 +133,6 @@ std::unique_ptr<BackendStream> TakeStream(Registry &registry, CameraEntry *camer
 }
 
 } // namespace
-
-void DeliverFrame(const FrameSink &sink, J_IMAGE_RECORD *frame)
-{
-    insideFrameCallback = true;
-    sink.callback(sink.callbackObject, frame);
-    insideFrameCallback = false;
-}
 
 J_STATUS_TYPE J_Factory_Open(const char *, FACTORY_HANDLE *factory)
 {
@@ -181,7 +170,7 @@ J_STATUS_TYPE J_Factory_Close(FACTORY_HANDLE factory)
             FactoryEntry *entry = Find(registry.factories, factory);
             if (entry == nullptr)
                 return J_ST_INVALID_HANDLE;
-            if (ClosingRefused())
+            if (InsideFrameCallback())
                 return J_ST_WRONG_STATE;
             // Room first, so that nothing below can fail half-way.
             streams.reserve(registry.cameras.size());
@@ -214,8 +203,6 @@ J_STATUS_TYPE J_Factory_UpdateCameraList(FACTORY_HANDLE factory, uint8_t *listCh
                      [&](Registry &, FactoryEntry &entry) -> J_STATUS_TYPE {
                          if (listChanged == nullptr)
                              return J_ST_INVALID_PARAMETER;
-                         if (Fails(entry.failures, FailurePoint::UpdateCameraList))
-                             return J_ST_INJECTED_FAILURE;
                          bool changed = false;
                          const J_STATUS_TYPE status = entry.backend->UpdateCameraList(&changed);
                          if (status == J_ST_SUCCESS)
@@ -267,8 +254,6 @@ J_STATUS_TYPE J_Camera_Open(FACTORY_HANDLE factory, const char *cameraId, CAM_HA
         [&](Registry &registry, FactoryEntry &entry) -> J_STATUS_TYPE {
             if (cameraId == nullptr || camera == nullptr)
                 return J_ST_INVALID_PARAMETER;
-            if (Fails(entry.failures, FailurePoint::CameraOpen))
-                return J_ST_INJECTED_FAILURE;
             for (const auto &open : registry.cameras) {
                 if (open.second.factory == IdOf(factory) && open.second.id == cameraId)
                     return J_ST_WRONG_STATE; // a camera is open once at a time
@@ -295,7 +280,7 @@ J_STATUS_TYPE J_Camera_Close(CAM_HANDLE camera)
             CameraEntry *entry = Find(registry.cameras, camera);
             if (entry == nullptr)
                 return J_ST_INVALID_HANDLE;
-            if (ClosingRefused())
+            if (InsideFrameCallback())
                 return J_ST_WRONG_STATE;
             stream = TakeStream(registry, entry);
             closing = std::move(entry->camera);
@@ -310,15 +295,10 @@ J_STATUS_TYPE J_Camera_Close(CAM_HANDLE camera)
 J_STATUS_TYPE J_Camera_GetValueInt64(CAM_HANDLE camera, const char *featureName, int64_t *value)
 {
     return WithEntry(&Registry::cameras, camera,
-                     [&](Registry &registry, CameraEntry &entry) -> J_STATUS_TYPE {
+                     [&](Registry &, CameraEntry &entry) -> J_STATUS_TYPE {
                          if (featureName == nullptr || value == nullptr)
                              return J_ST_INVALID_PARAMETER;
-                         const FailureSet failures = registry.factories.at(entry.factory).failures;
-                         const std::string feature = featureName;
-                         if ((feature == "Width" && Fails(failures, FailurePoint::Width)) ||
-                             (feature == "Height" && Fails(failures, FailurePoint::Height)))
-                             return J_ST_INJECTED_FAILURE;
-                         return entry.camera->GetValueInt64(feature, value);
+                         return entry.camera->GetValueInt64(featureName, value);
                      });
 }
 
@@ -332,10 +312,6 @@ J_STATUS_TYPE J_Camera_ExecuteCommand(CAM_HANDLE camera, const char *featureName
             const bool start = command == "AcquisitionStart";
             if (!start && command != "AcquisitionStop")
                 return J_ST_INVALID_PARAMETER;
-            const FailureSet failures = registry.factories.at(entry.factory).failures;
-            if (Fails(failures,
-                      start ? FailurePoint::AcquisitionStart : FailurePoint::AcquisitionStop))
-                return J_ST_INJECTED_FAILURE;
             StreamEntry *stream = Find(registry.streams, HandleOf(entry.stream));
             if (stream == nullptr)
                 return J_ST_WRONG_STATE; // acquisition needs an open stream
@@ -353,8 +329,6 @@ J_STATUS_TYPE J_Image_OpenStream(CAM_HANDLE camera, uint32_t channel, void *call
         &Registry::cameras, camera, [&](Registry &registry, CameraEntry &entry) -> J_STATUS_TYPE {
             if (callback == nullptr || stream == nullptr || channel != 0 || flags != 0)
                 return J_ST_INVALID_PARAMETER;
-            if (Fails(registry.factories.at(entry.factory).failures, FailurePoint::OpenStream))
-                return J_ST_INJECTED_FAILURE;
             if (entry.stream != 0)
                 return J_ST_WRONG_STATE; // one stream a camera
             std::unique_ptr<BackendStream> opened;
@@ -380,7 +354,7 @@ J_STATUS_TYPE J_Image_CloseStream(STREAM_HANDLE stream)
             StreamEntry *entry = Find(registry.streams, stream);
             if (entry == nullptr)
                 return J_ST_INVALID_HANDLE;
-            if (ClosingRefused())
+            if (InsideFrameCallback())
                 return J_ST_WRONG_STATE;
             closing = TakeStream(registry, Find(registry.cameras, HandleOf(entry->camera)));
         }

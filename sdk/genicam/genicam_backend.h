@@ -12,7 +12,7 @@
 #ifndef JAI_FACTORY_GENICAM_BACKEND_H
 #define JAI_FACTORY_GENICAM_BACKEND_H
 
-#include "camera_backend.h"
+#include "backend_choice.h"
 
 // The backend, or, in a library built without Aravis, the failure that says so.
 BackendChoice ChooseGenicamBackend(const char *variable, const std::string &value);

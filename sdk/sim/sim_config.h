@@ -13,6 +13,7 @@
 
 #include "camera_backend.h"
 #include "failure_points.h"
+#include "setting_grammar.h"
 
 #include <cstdint>
 #include <string>

@@ -1,9 +1,10 @@
 // The choice of the camera backend, made at J_Factory_Open.
-#include "camera_backend.h"
+#include "backend_choice.h"
 
 #include "camera_settings.h"
 #include "configured_backend.h"
 #include "genicam_backend.h"
+#include "injected_failures.h"
 #include "setting_grammar.h"
 #include "sim_backend.h"
 
@@ -37,7 +38,8 @@ BackendChoice ChooseBackend(const VariableLookup &lookup)
     const std::string error = ParseCameraSettings(lookup, &settings);
     if (!error.empty())
         return BackendChoice{J_ST_CONFIGURATION, nullptr, 0, error};
-    choice.backend = ConfigureBackend(std::move(choice.backend), settings);
+    choice.backend =
+        InjectFailures(ConfigureBackend(std::move(choice.backend), settings), choice.failures);
     choice.saveWaitMs = settings.saveWaitMs;
     return choice;
 }
