@@ -370,10 +370,11 @@ J_STATUS_TYPE J_Image_Malloc(const J_IMAGE_RECORD *rawFrame, J_IMAGE_RECORD *con
             return J_ST_INVALID_PARAMETER;
         if (ImageCallFails(FailurePoint::ImageMalloc))
             return J_ST_INJECTED_FAILURE;
-        J_IMAGE_RECORD allocated{};
-        const J_STATUS_TYPE status = DescribeConversion(*rawFrame, &allocated);
+        Conversion conversion{};
+        const J_STATUS_TYPE status = DescribeConversion(*rawFrame, &conversion);
         if (status != J_ST_SUCCESS)
             return status;
+        J_IMAGE_RECORD allocated = conversion.converted;
         allocated.buffer = AllocateImageBuffer(allocated.imageSize);
         if (allocated.buffer == nullptr)
             return J_ST_NOT_AVAILABLE;
@@ -390,18 +391,19 @@ J_STATUS_TYPE J_Image_FromRawToImage(const J_IMAGE_RECORD *rawFrame, J_IMAGE_REC
             return J_ST_INVALID_PARAMETER;
         if (ImageCallFails(FailurePoint::FromRawToImage))
             return J_ST_INJECTED_FAILURE;
-        J_IMAGE_RECORD expected{};
-        const J_STATUS_TYPE status = DescribeConversion(*rawFrame, &expected);
+        Conversion conversion{};
+        const J_STATUS_TYPE status = DescribeConversion(*rawFrame, &conversion);
         if (status != J_ST_SUCCESS)
             return status;
-        if (!MatchesConversion(*converted, expected))
+        if (!MatchesConversion(*converted, conversion.converted))
             return J_ST_CONVERSION_FAILED;
-        if (!IsLiveImageBuffer(converted->buffer, expected.imageSize))
+        if (!IsLiveImageBuffer(converted->buffer, conversion.converted.imageSize))
             return J_ST_INVALID_PARAMETER; // not a buffer from J_Image_Malloc, or too small
-        const J_STATUS_TYPE conversion =
-            ConvertPixels(*rawFrame, converted->buffer, Gains{redGain, greenGain, blueGain});
-        if (conversion != J_ST_SUCCESS)
-            return conversion;
+        const J_STATUS_TYPE converting =
+            ConvertPixels(*rawFrame, *conversion.rawFormat, converted->buffer,
+                          Gains{redGain, greenGain, blueGain});
+        if (converting != J_ST_SUCCESS)
+            return converting;
         converted->frameId = rawFrame->frameId;
         converted->timestampUs = rawFrame->timestampUs;
         return J_ST_SUCCESS;

@@ -62,7 +62,7 @@ bool ReserveScratch(const PixelFormatInfo &format, uint32_t width, uint32_t rows
 
 } // namespace
 
-J_STATUS_TYPE DescribeConversion(const J_IMAGE_RECORD &rawFrame, J_IMAGE_RECORD *converted)
+J_STATUS_TYPE DescribeConversion(const J_IMAGE_RECORD &rawFrame, Conversion *conversion)
 {
     if (rawFrame.buffer == nullptr)
         return J_ST_INVALID_PARAMETER;
@@ -88,13 +88,14 @@ J_STATUS_TYPE DescribeConversion(const J_IMAGE_RECORD &rawFrame, J_IMAGE_RECORD 
     uint32_t resultBytes = 0;
     if (!ImageBytes(result, rawFrame.width, rawFrame.height, &resultBytes))
         return J_ST_CONVERSION_FAILED;
-    *converted = J_IMAGE_RECORD{};
-    converted->pixelFormat = result.format;
-    converted->width = rawFrame.width;
-    converted->height = rawFrame.height;
-    converted->imageSize = resultBytes;
-    converted->frameId = rawFrame.frameId;
-    converted->timestampUs = rawFrame.timestampUs;
+    *conversion = Conversion{raw, J_IMAGE_RECORD{}};
+    J_IMAGE_RECORD &converted = conversion->converted;
+    converted.pixelFormat = result.format;
+    converted.width = rawFrame.width;
+    converted.height = rawFrame.height;
+    converted.imageSize = resultBytes;
+    converted.frameId = rawFrame.frameId;
+    converted.timestampUs = rawFrame.timestampUs;
     return J_ST_SUCCESS;
 }
 
@@ -104,10 +105,10 @@ bool MatchesConversion(const J_IMAGE_RECORD &converted, const J_IMAGE_RECORD &ex
            converted.height == expected.height && converted.imageSize >= expected.imageSize;
 }
 
-J_STATUS_TYPE ConvertPixelsInStrips(const J_IMAGE_RECORD &rawFrame, uint8_t *output,
-                                    const Gains &gains, uint32_t rowsPerStrip, RowLoops loops)
+J_STATUS_TYPE ConvertPixelsInStrips(const J_IMAGE_RECORD &rawFrame, const PixelFormatInfo &format,
+                                    uint8_t *output, const Gains &gains, uint32_t rowsPerStrip,
+                                    RowLoops loops)
 {
-    const PixelFormatInfo &format = *FindPixelFormat(rawFrame.pixelFormat);
     std::vector<uint16_t> scratch;
     if (!ReserveScratch(format, rawFrame.width, rowsPerStrip, &scratch))
         return J_ST_NOT_AVAILABLE;
@@ -116,10 +117,10 @@ J_STATUS_TYPE ConvertPixelsInStrips(const J_IMAGE_RECORD &rawFrame, uint8_t *out
     return J_ST_SUCCESS;
 }
 
-J_STATUS_TYPE ConvertPixelsOnTwoThreads(const J_IMAGE_RECORD &rawFrame, uint8_t *output,
+J_STATUS_TYPE ConvertPixelsOnTwoThreads(const J_IMAGE_RECORD &rawFrame,
+                                        const PixelFormatInfo &format, uint8_t *output,
                                         const Gains &gains)
 {
-    const PixelFormatInfo &format = *FindPixelFormat(rawFrame.pixelFormat);
     std::vector<uint16_t> scratch[2];
     if (!ReserveScratch(format, rawFrame.width, kRowsPerStrip, &scratch[0]) ||
         !ReserveScratch(format, rawFrame.width, kRowsPerStrip, &scratch[1]))
@@ -143,10 +144,12 @@ J_STATUS_TYPE ConvertPixelsOnTwoThreads(const J_IMAGE_RECORD &rawFrame, uint8_t 
     return J_ST_SUCCESS;
 }
 
-J_STATUS_TYPE ConvertPixels(const J_IMAGE_RECORD &rawFrame, uint8_t *output, const Gains &gains)
+J_STATUS_TYPE ConvertPixels(const J_IMAGE_RECORD &rawFrame, const PixelFormatInfo &rawFormat,
+                            uint8_t *output, const Gains &gains)
 {
     const uint64_t pixels = uint64_t{rawFrame.width} * rawFrame.height;
     if (pixels < kThreadedPixels || rawFrame.height < 2)
-        return ConvertPixelsInStrips(rawFrame, output, gains, kRowsPerStrip, RowLoops::Fast);
-    return ConvertPixelsOnTwoThreads(rawFrame, output, gains);
+        return ConvertPixelsInStrips(rawFrame, rawFormat, output, gains, kRowsPerStrip,
+                                     RowLoops::Fast);
+    return ConvertPixelsOnTwoThreads(rawFrame, rawFormat, output, gains);
 }

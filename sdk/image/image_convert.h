@@ -7,6 +7,7 @@
 #ifndef JAI_FACTORY_IMAGE_CONVERT_H
 #define JAI_FACTORY_IMAGE_CONVERT_H
 
+#include "pixel_formats.h"
 #include "row_source.h"
 #include "sample_maps.h"
 
@@ -14,28 +15,38 @@
 
 #include <cstdint>
 
-// Checks rawFrame and describes its converted image in *converted: pixel format, width,
-// height, imageSize, frameId and timestampUs, with a null buffer. A format the library does
-// not know fails with one line on standard error naming it.
-J_STATUS_TYPE DescribeConversion(const J_IMAGE_RECORD &rawFrame, J_IMAGE_RECORD *converted);
+// A raw frame that DescribeConversion accepted: its format's table row, looked up once for
+// the whole conversion, and its converted image.
+struct Conversion {
+    const PixelFormatInfo *rawFormat;
+    J_IMAGE_RECORD converted; // pixel format, width, height, imageSize, frameId and
+                              // timestampUs, with a null buffer
+};
+
+// Checks rawFrame and describes its conversion in *conversion. A format the library does not
+// know fails with one line on standard error naming it.
+J_STATUS_TYPE DescribeConversion(const J_IMAGE_RECORD &rawFrame, Conversion *conversion);
 
 // True when converted has the pixel format and dimensions of expected (as DescribeConversion
 // gives them) and room for its pixels.
 bool MatchesConversion(const J_IMAGE_RECORD &converted, const J_IMAGE_RECORD &expected);
 
-// Converts the pixels of rawFrame, which DescribeConversion accepted, into output, which holds
-// the imageSize that DescribeConversion gave. Large frames are split across two threads.
-// Fails only when it cannot get the memory it needs to unpack.
-J_STATUS_TYPE ConvertPixels(const J_IMAGE_RECORD &rawFrame, uint8_t *output, const Gains &gains);
+// Converts the pixels of rawFrame, which DescribeConversion accepted with rawFormat, into
+// output, which holds the imageSize that DescribeConversion gave. Large frames are split
+// across two threads. Fails only when it cannot get the memory it needs to unpack.
+J_STATUS_TYPE ConvertPixels(const J_IMAGE_RECORD &rawFrame, const PixelFormatInfo &rawFormat,
+                            uint8_t *output, const Gains &gains);
 
 // ConvertPixels with the rows split in halves, the second half on a second thread: what it
 // does for large frames. rawFrame has at least two rows.
-J_STATUS_TYPE ConvertPixelsOnTwoThreads(const J_IMAGE_RECORD &rawFrame, uint8_t *output,
+J_STATUS_TYPE ConvertPixelsOnTwoThreads(const J_IMAGE_RECORD &rawFrame,
+                                        const PixelFormatInfo &rawFormat, uint8_t *output,
                                         const Gains &gains);
 
 // ConvertPixels on the calling thread alone, in strips of rowsPerStrip rows, with the fast
 // loops or the plain ones: the same bytes.
-J_STATUS_TYPE ConvertPixelsInStrips(const J_IMAGE_RECORD &rawFrame, uint8_t *output,
+J_STATUS_TYPE ConvertPixelsInStrips(const J_IMAGE_RECORD &rawFrame,
+                                    const PixelFormatInfo &rawFormat, uint8_t *output,
                                     const Gains &gains, uint32_t rowsPerStrip, RowLoops loops);
 
 #endif

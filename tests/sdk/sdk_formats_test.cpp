@@ -206,19 +206,20 @@ TEST(SdkFormats, FastPathsGiveTheBytesOfThePlainOnes)
                                      reinterpret_cast<uint8_t *>(words.data()),
                                      1,
                                      2};
-            J_IMAGE_RECORD described{};
+            Conversion described{};
             if (DescribeConversion(raw, &described) != J_ST_SUCCESS)
                 continue; // YUV 4:2:2 of odd width
-            std::vector<uint8_t> fast(described.imageSize), plain(described.imageSize);
-            ASSERT_EQ(ConvertPixels(raw, fast.data(), gains), J_ST_SUCCESS);
-            ASSERT_EQ(ConvertPixelsInStrips(raw, plain.data(), gains, 1, RowLoops::Plain),
+            const uint32_t bytes = described.converted.imageSize;
+            std::vector<uint8_t> fast(bytes), plain(bytes);
+            ASSERT_EQ(ConvertPixels(raw, info, fast.data(), gains), J_ST_SUCCESS);
+            ASSERT_EQ(ConvertPixelsInStrips(raw, info, plain.data(), gains, 1, RowLoops::Plain),
                       J_ST_SUCCESS);
             EXPECT_TRUE(fast == plain)
                 << info.name << " " << width << "x" << height << " gain " << gains.red;
             if (height < 2)
                 continue;
-            std::vector<uint8_t> halves(described.imageSize);
-            ASSERT_EQ(ConvertPixelsOnTwoThreads(raw, halves.data(), gains), J_ST_SUCCESS);
+            std::vector<uint8_t> halves(bytes);
+            ASSERT_EQ(ConvertPixelsOnTwoThreads(raw, info, halves.data(), gains), J_ST_SUCCESS);
             EXPECT_TRUE(halves == plain) << info.name << " " << width << "x" << height
                                          << " on two threads, gain " << gains.red;
         }
