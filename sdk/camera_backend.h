@@ -33,6 +33,10 @@ class BackendStream {
     // time, in seconds; what is unknown counts as 0.
     virtual double FrameIntervalSeconds() = 0;
     virtual StreamCounts Counts() const = 0;
+    // True once control of the camera is lost (unplugged, switched off, cut from the
+    // network): the stream delivers nothing more, a start fails, and only the camera opened
+    // again by its ID gives frames. Any thread may ask; it costs no call to the camera.
+    virtual bool Lost() const = 0;
 };
 
 class BackendCamera {
@@ -56,7 +60,8 @@ class CameraBackend {
     virtual uint32_t CameraCount() const = 0;
     // Identifier of camera index, below CameraCount().
     virtual std::string CameraId(uint32_t index) const = 0;
-    // J_ST_NOT_AVAILABLE for an identifier that is not in the list.
+    // J_ST_NOT_AVAILABLE for an identifier that is not in the list. A camera may be opened
+    // again once the one opened before is destroyed.
     virtual J_STATUS_TYPE OpenCamera(const std::string &id,
                                      std::unique_ptr<BackendCamera> *camera) = 0;
 };

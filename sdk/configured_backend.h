@@ -3,11 +3,10 @@
 //
 // With a camera ID chosen, the list holds that camera only, or nothing: an update that does
 // not find it prints one line on standard error with the IDs that were found. Each camera
-// that opens gets the features written in their order; the first one it refuses prints one
-// line on standard error (the feature, the value, the camera's reason and the features
-// written before it, which the camera keeps) and fails the opening with J_ST_INVALID_PARAMETER.
-// Each stream it opens waits for its frames within the bound of CAMERA_SDK_FRAME_TIMEOUT
-// (frame_wait.h).
+// that opens gets the features written in their order, and is opened the same way again
+// when it comes back after a loss (configured_camera.h). Each stream it opens waits for its
+// frames within the bound of CAMERA_SDK_FRAME_TIMEOUT, and for a lost camera's return
+// within that bound (frame_wait.h).
 #ifndef JAI_FACTORY_CONFIGURED_BACKEND_H
 #define JAI_FACTORY_CONFIGURED_BACKEND_H
 

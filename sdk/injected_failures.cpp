@@ -48,6 +48,8 @@ class InjectedStream : public BackendStream {
 
     StreamCounts Counts() const override { return stream_->Counts(); }
 
+    bool Lost() const override { return stream_->Lost(); }
+
   private:
     const std::unique_ptr<BackendStream> stream_;
     const FailureSet failures_;

@@ -95,9 +95,10 @@ class GenicamCamera : public BackendCamera {
     }
 
   private:
+    // On Aravis's heartbeat thread (GigE Vision) or its USB event thread (USB3 Vision).
     static void OnControlLost(ArvDevice *, void *loss)
     {
-        ReportCameraLost(static_cast<CameraLoss *>(loss));
+        static_cast<CameraLoss *>(loss)->lost = true;
     }
 
     static constexpr const char *kPacketSize = "GevSCPSPacketSize";

@@ -5,10 +5,11 @@
 // "AcquisitionStart" and "AcquisitionStop" execute those commands.
 // Frames come on Aravis's stream thread in the camera's own size, pixel format, frame id
 // (carried past the 16-bit wrap, so that it always increases) and timestamp. A lost camera
-// makes the capture that waits get one frame record with no pixels (its save fails), and
-// every later start fail. A GigE Vision camera gets, as its stream opens, the largest packet
-// size that passes, unless CAMERA_SDK_FEATURES sets GevSCPSPacketSize (one line on standard
-// error gives it, with the camera ID).
+// (Aravis's control-lost signal, or a command that no camera answers) says so through its
+// stream's Lost(); the configured layer waits for it and opens it again (camera_return.h). A GigE
+// Vision camera gets, as its stream opens, the largest packet size that passes, unless
+// CAMERA_SDK_FEATURES sets GevSCPSPacketSize (one line on standard error gives it, with the camera
+// ID).
 #ifndef JAI_FACTORY_GENICAM_BACKEND_H
 #define JAI_FACTORY_GENICAM_BACKEND_H
 

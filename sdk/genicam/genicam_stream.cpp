@@ -50,7 +50,7 @@ class GenicamStream : public BackendStream {
     J_STATUS_TYPE StopAcquisition() override;
     double FrameIntervalSeconds() override;
     StreamCounts Counts() const override;
-    void DeliverLoss();
+    bool Lost() const override { return loss_->lost; }
 
   private:
     static void OnNewBuffer(ArvStream *stream, void *self);
@@ -74,10 +74,6 @@ class GenicamStream : public BackendStream {
 
 GenicamStream::~GenicamStream()
 {
-    {
-        std::lock_guard<std::mutex> lock(loss_->mutex);
-        loss_->stream = nullptr;
-    }
     if (acquiring_.exchange(false) && !loss_->lost)
         arv_device_execute_command(device_, "AcquisitionStop", nullptr);
     if (stream_ == nullptr)
@@ -101,8 +97,6 @@ J_STATUS_TYPE GenicamStream::Open(uint32_t payloadBytes)
         arv_stream_push_buffer(stream_, arv_buffer_new_allocate(payloadBytes));
     g_signal_connect(stream_, "new-buffer", G_CALLBACK(OnNewBuffer), this);
     arv_stream_set_emit_signals(stream_, TRUE);
-    std::lock_guard<std::mutex> lock(loss_->mutex);
-    loss_->stream = this;
     return J_ST_SUCCESS;
 }
 
@@ -119,6 +113,12 @@ J_STATUS_TYPE GenicamStream::StartAcquisition()
     if (error == nullptr)
         return J_ST_SUCCESS;
     acquiring_ = false;
+    // A camera that is gone before its heartbeat said so: the capture waits for its return.
+    if (MeansCameraGone(error)) {
+        loss_->lost = true;
+        g_error_free(error);
+        return J_ST_NOT_AVAILABLE;
+    }
     ReportError("AcquisitionStart", error);
     return J_ST_NOT_AVAILABLE;
 }
@@ -132,7 +132,8 @@ J_STATUS_TYPE GenicamStream::StopAcquisition()
     arv_device_execute_command(device_, "AcquisitionStop", &error);
     if (error == nullptr)
         return J_ST_SUCCESS;
-    if (loss_->lost) {
+    if (loss_->lost || MeansCameraGone(error)) {
+        loss_->lost = true;
         g_error_free(error);
         return J_ST_SUCCESS;
     }
@@ -156,15 +157,6 @@ StreamCounts GenicamStream::Counts() const
 {
     return StreamCounts{incompleteFrames_, ARV_IS_GV_STREAM(stream_) != FALSE, missingPackets_,
                         resentPackets_};
-}
-
-// Runs under loss_->mutex, on the heartbeat thread.
-void GenicamStream::DeliverLoss()
-{
-    if (!acquiring_.exchange(false))
-        return;
-    J_IMAGE_RECORD nothing{};
-    DeliverFrame(sink_, &nothing);
 }
 
 bool GenicamStream::IsNewCompleteFrame(ArvBuffer *buffer) const
@@ -223,12 +215,14 @@ void GenicamStream::OnNewBuffer(ArvStream *stream, void *self)
     arv_stream_push_buffer(stream, buffer);
 }
 
-void ReportCameraLost(CameraLoss *loss)
+// GigE Vision: no acknowledgement within the retries. USB3 Vision: no acknowledgement, a
+// device that left the bus, or a transfer that failed.
+bool MeansCameraGone(const GError *error)
 {
-    loss->lost = true;
-    std::lock_guard<std::mutex> lock(loss->mutex);
-    if (loss->stream != nullptr)
-        loss->stream->DeliverLoss();
+    return error != nullptr && error->domain == ARV_DEVICE_ERROR &&
+           (error->code == ARV_DEVICE_ERROR_TIMEOUT ||
+            error->code == ARV_DEVICE_ERROR_NOT_CONNECTED ||
+            error->code == ARV_DEVICE_ERROR_TRANSFER_ERROR);
 }
 
 J_STATUS_TYPE OpenGenicamStream(ArvCamera *camera, CameraLoss *loss, const FrameSink &sink,

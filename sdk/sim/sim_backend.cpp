@@ -36,6 +36,24 @@ bool YieldUntil(Clock::time_point time, std::unique_lock<std::mutex> *lock, cons
     return false;
 }
 
+// When one simulated camera is away; shared by the backend and that camera's streams.
+class SimAbsence {
+  public:
+    // Starts the absence unless it happened before; true when it starts now.
+    bool Begin(Clock::duration length)
+    {
+        if (begun_.exchange(true))
+            return false;
+        endsAt_ = (Clock::now() + length).time_since_epoch().count();
+        return true;
+    }
+    bool Away() const { return begun_ && Clock::now().time_since_epoch().count() < endsAt_.load(); }
+
+  private:
+    std::atomic<bool> begun_{false};
+    std::atomic<Clock::rep> endsAt_{std::numeric_limits<Clock::rep>::max()};
+};
+
 uint64_t TimestampUs(Clock::time_point time)
 {
     return static_cast<uint64_t>(
@@ -45,7 +63,7 @@ uint64_t TimestampUs(Clock::time_point time)
 class SimStream : public BackendStream {
   public:
     SimStream(const SimConfig &config, uint32_t width, uint32_t height, uint32_t frameBytes,
-              const FrameSink &sink);
+              const FrameSink &sink, SimAbsence *absence);
     ~SimStream() override;
     J_STATUS_TYPE StartAcquisition() override;
     J_STATUS_TYPE StopAcquisition() override;
@@ -54,9 +72,11 @@ class SimStream : public BackendStream {
         return std::chrono::duration<double>(period_).count();
     }
     StreamCounts Counts() const override { return StreamCounts{incompleteFrames_, false, 0, 0}; }
+    bool Lost() const override { return lost_; }
 
   private:
     void RunFrames();
+    void GoAwayAfter(uint64_t frameId);
     J_IMAGE_RECORD RenderFrame(uint64_t frameId, Clock::time_point renderedAt);
 
     const PixelFormatInfo &format_;
@@ -66,7 +86,11 @@ class SimStream : public BackendStream {
     const Clock::duration period_;
     const FailureSet failures_; // FrameData and FrameStart keep frames from the sink
     const FrameSink sink_;
+    const uint64_t lostAfterFrames_;
+    const Clock::duration lostFor_;
+    SimAbsence *const absence_;
     std::atomic<uint64_t> incompleteFrames_{0};
+    std::atomic<bool> lost_{false};
     // Touched by the frame thread only. Words, so that 16-bit samples are aligned.
     std::vector<uint16_t> pixels_;
     std::vector<uint16_t> rowSamples_; // one row of the pattern before it is packed
@@ -84,11 +108,14 @@ class SimStream : public BackendStream {
 };
 
 SimStream::SimStream(const SimConfig &config, uint32_t width, uint32_t height, uint32_t frameBytes,
-                     const FrameSink &sink)
+                     const FrameSink &sink, SimAbsence *absence)
     : format_(*FindPixelFormat(config.pixelFormat)), width_(width), height_(height),
       frameBytes_(frameBytes), period_(std::chrono::ceil<Clock::duration>(
                                    std::chrono::duration<double>(1.0 / config.framesPerSecond))),
-      failures_(config.failures), sink_(sink), pixels_((size_t{frameBytes} + 1) / 2),
+      failures_(config.failures), sink_(sink), lostAfterFrames_(config.lostAfterFrames),
+      lostFor_(
+          std::chrono::ceil<Clock::duration>(std::chrono::duration<double>(config.lostForSeconds))),
+      absence_(absence), pixels_((size_t{frameBytes} + 1) / 2),
       rowSamples_(size_t{width} * format_.samplesPerPixel), thread_(&SimStream::RunFrames, this)
 {
 }
@@ -107,6 +134,8 @@ J_STATUS_TYPE SimStream::StartAcquisition()
 {
     {
         std::lock_guard<std::mutex> lock(mutex_);
+        if (lost_)
+            return J_ST_NOT_AVAILABLE; // no camera takes the command
         if (acquiring_)
             return J_ST_SUCCESS;
         acquiring_ = true;
@@ -169,7 +198,18 @@ void SimStream::RunFrames()
         else if (!Fails(failures_, FailurePoint::FrameStart))
             DeliverFrame(sink_, &frame);
         lock.lock();
+        GoAwayAfter(frame.frameId);
     }
+}
+
+// Under mutex_: a lost stream stops, and its starts fail from now on.
+void SimStream::GoAwayAfter(uint64_t frameId)
+{
+    if (frameId != lostAfterFrames_ || !absence_->Begin(lostFor_))
+        return;
+    lost_ = true;
+    acquiring_ = false;
+    ++acquisitionEpoch_;
 }
 
 J_IMAGE_RECORD SimStream::RenderFrame(uint64_t frameId, Clock::time_point renderedAt)
@@ -189,7 +229,7 @@ J_IMAGE_RECORD SimStream::RenderFrame(uint64_t frameId, Clock::time_point render
 
 class SimCamera : public BackendCamera {
   public:
-    explicit SimCamera(const SimConfig &config) : config_(config) {}
+    SimCamera(const SimConfig &config, SimAbsence *absence) : config_(config), absence_(absence) {}
 
     J_STATUS_TYPE GetValueInt64(const std::string &feature, int64_t *value) override
     {
@@ -223,7 +263,8 @@ class SimCamera : public BackendCamera {
             frameBytes > bufferSize)
             return J_ST_INVALID_PARAMETER;
         try {
-            *stream = std::make_unique<SimStream>(config_, width, height, frameBytes, sink);
+            *stream =
+                std::make_unique<SimStream>(config_, width, height, frameBytes, sink, absence_);
         } catch (const std::exception &) {
             return J_ST_NOT_AVAILABLE; // no memory for the frame, or no thread
         }
@@ -232,29 +273,35 @@ class SimCamera : public BackendCamera {
 
   private:
     SimConfig config_; // its own copy: CAMERA_SDK_FEATURES changes it as the camera opens
+    SimAbsence *const absence_;
 };
 
 class SimBackend : public CameraBackend {
   public:
-    explicit SimBackend(const SimConfig &config) : config_(config) {}
+    explicit SimBackend(const SimConfig &config) : config_(config), absences_(config.cameraCount) {}
 
-    // The list fills at the first update and never changes after.
+    // Every camera that is not away, from the first update on.
     J_STATUS_TYPE UpdateCameraList(bool *listChanged) override
     {
-        *listChanged = !listed_ && config_.cameraCount > 0;
-        listed_ = true;
+        std::vector<uint32_t> listed;
+        for (uint32_t index = 0; index < config_.cameraCount; ++index) {
+            if (!absences_[index].Away())
+                listed.push_back(index);
+        }
+        *listChanged = listed != listed_;
+        listed_ = listed;
         return J_ST_SUCCESS;
     }
 
-    uint32_t CameraCount() const override { return listed_ ? config_.cameraCount : 0; }
+    uint32_t CameraCount() const override { return static_cast<uint32_t>(listed_.size()); }
 
-    std::string CameraId(uint32_t index) const override { return SimCameraId(index); }
+    std::string CameraId(uint32_t index) const override { return SimCameraId(listed_[index]); }
 
     J_STATUS_TYPE OpenCamera(const std::string &id, std::unique_ptr<BackendCamera> *camera) override
     {
-        for (uint32_t index = 0; index < CameraCount(); ++index) {
-            if (id == SimCameraId(index)) {
-                *camera = std::make_unique<SimCamera>(config_);
+        for (const uint32_t index : listed_) {
+            if (id == SimCameraId(index) && !absences_[index].Away()) {
+                *camera = std::make_unique<SimCamera>(config_, &absences_[index]);
                 return J_ST_SUCCESS;
             }
         }
@@ -263,7 +310,8 @@ class SimBackend : public CameraBackend {
 
   private:
     const SimConfig config_;
-    bool listed_ = false;
+    std::vector<SimAbsence> absences_; // one a camera, for the backend's life
+    std::vector<uint32_t> listed_;     // indexes of the cameras listed
 };
 
 } // namespace

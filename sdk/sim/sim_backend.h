@@ -6,6 +6,10 @@
 // acquiring and stop while stopped succeed and change nothing. Frame ids count from 1 per
 // stream and go on across stops and starts. With FrameData in SIMCAM_FAIL every frame arrives
 // incomplete (it is counted, and dropped unseen); with FrameStart no frame comes at all.
+// A camera set to go away (lostAfterFrames) does so once in the backend's life, right after
+// that frame of one of its streams: the stream is lost (Lost(), starts fail, no frames), and
+// the camera is missing from the list until lostForSeconds have passed. Opened again, it is a
+// fresh camera: the SIMCAM_ settings, ids from 1.
 #ifndef JAI_FACTORY_SIM_BACKEND_H
 #define JAI_FACTORY_SIM_BACKEND_H
 

@@ -9,6 +9,8 @@
 namespace {
 
 const int64_t kMaxCameras = 64;
+const int64_t kMaxLostAfterFrames = 1000000000;
+const double kMaxLostForSeconds = 86400;
 
 struct NamedFailure {
     const char *name;
@@ -94,8 +96,15 @@ ParsedSimConfig ParseSimConfig(const VariableLookup &lookup)
                            &config.framesPerSecond);
     if (error.empty())
         error = ReadFailures(lookup, &config.failures);
+    int64_t lostAfter = 0;
+    if (error.empty())
+        error = ReadInteger(lookup, "SIMCAM_LOST_AFTER", 0, kMaxLostAfterFrames, &lostAfter);
+    if (error.empty())
+        error =
+            ReadNumber(lookup, "SIMCAM_LOST_FOR", 0, kMaxLostForSeconds, &config.lostForSeconds);
     if (!error.empty())
         return ParsedSimConfig{false, SimConfig{}, error};
     config.cameraCount = static_cast<uint32_t>(cameraCount);
+    config.lostAfterFrames = static_cast<uint64_t>(lostAfter);
     return ParsedSimConfig{true, config, {}};
 }

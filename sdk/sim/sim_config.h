@@ -8,6 +8,9 @@
 //   SIMCAM_FAIL          list separated by ',': operations that then fail (kFailureNames,
 //                        sim_config.cpp), and FrameData or FrameStart for frames that come
 //                        incomplete or not at all
+//   SIMCAM_LOST_AFTER    integer: the camera goes away after this many frames of a stream,
+//                        once, 0 to 1000000000 (default 0: never)
+//   SIMCAM_LOST_FOR      number: and comes back after this many seconds, 0 to 86400 (default 5)
 #ifndef JAI_FACTORY_SIM_CONFIG_H
 #define JAI_FACTORY_SIM_CONFIG_H
 
@@ -29,6 +32,8 @@ struct SimConfig {
     uint32_t pixelFormat = J_PF_BAYER_RG8;
     double framesPerSecond = 30;
     FailureSet failures = 0;
+    uint64_t lostAfterFrames = 0; // the camera goes away after this many frames; 0: never
+    double lostForSeconds = 5;    // and comes back after this long
 };
 
 struct ParsedSimConfig {

@@ -17,8 +17,8 @@ import subprocess
 import time
 import unittest
 
-from harness import (CLOSING_LINES, FAIL, LISTENING_LINES, SAVE_FAILED_LINES, TIMEOUT,
-                     WAITING_LINES, ServerTestCase)
+from harness import (CLOSING_LINES, FAIL, LISTENING_LINES, SAVE_FAILED_LINES, SLOT_LABELS,
+                     TIMEOUT, WAITING_LINES, ServerTestCase)
 
 EMULATOR = shutil.which("arv-fake-gv-camera-0.8")
 SERIAL = "E2E01"
@@ -37,10 +37,19 @@ GVCP_PORT = 3956
 GENICAM = {"CAMERA_SDK_BACKEND": "genicam"}
 # Discovery and the camera's opening take a few seconds.
 STARTUP_TIMEOUT = 30.0
-# Aravis's heartbeat notices a lost camera within a few seconds.
-LOSS_TIMEOUT = 20.0
 # The library's default bound on the wait for a whole frame: 5 s plus two frame intervals.
 FRAME_WAIT_BOUND = 5.0
+# A capture while the camera is away may also wait for Aravis to give up on the start command
+# (2.5 s) or on the lost camera's control (2.5 s) once.
+AWAY_SLACK = 6.0
+LOST_LINE = ("Jai_Factory: %s: control of the camera is lost; captures fail until it is back "
+             "(each capture looks for it while it waits for its frame)\n" % CAMERA_ID)
+AWAY_LINE = re.compile(
+    r"Jai_Factory: %s: no frame within \d+\.\d s of AcquisitionStart "
+    r"\(CAMERA_SDK_FRAME_TIMEOUT\), the capture fails: the camera is away \(lost \d+\.\d s "
+    r"ago\); the next capture looks for it again\n" % CAMERA_ID)
+BACK_LINE = (r"Jai_Factory: %s: back after \d+\.\d s away; %%d CAMERA_SDK_FEATURES settings "
+             r"written again\n" % CAMERA_ID)
 PACKET_SIZE_LINE = ("Jai_Factory: %s: GigE Vision packet size 1400 bytes, as the camera has it "
                     "(it sends no test packets)\n" % CAMERA_ID)
 NO_WHOLE_FRAME = re.compile(
@@ -130,33 +139,58 @@ class GenicamTest(ServerTestCase):
         self.assertEqual(server.wait_exit(), 0)
         self.assertEqual(server.lines[-3:], ["\tRecived end command\n"] + CLOSING_LINES)
 
-    def test_emulator_killed_between_captures_ends_at_the_next_start(self):
+    def assertFailsWhileAway(self, server, client, slot, bound):
+        """A capture while the camera is away fails within bound; the server goes on."""
+        mark = len(server.lines)
+        requested = time.monotonic()
+        client.send(b"Get%d" % slot)
+        self.assertEqual(client.recv_exact(len(FAIL), bound + AWAY_SLACK), FAIL)
+        self.assertLess(time.monotonic() - requested, bound + AWAY_SLACK)
+        server.wait_for_line(SLOT_LABELS[slot], start=mark)
+        self.assertIn(SAVE_FAILED_LINES[slot], server.lines[mark:])
+
+    def test_emulator_killed_between_captures_then_back_with_its_defaults(self):
         emulator, server, client = self.ready_genicam_client()
         self.capture(server, client, b"Get1", 1)
         self.kill_emulator(emulator)
-        client.send(b"Get2")
-        self.assertRunsToFatalEnd(server, "fail:Capturage start\n", LOSS_TIMEOUT)
-        self.assertEqual(client.recv_until_closed(), b"")
+        for slot in (2, 1):
+            self.assertFailsWhileAway(server, client, slot, FRAME_WAIT_BOUND)
+        self.start_emulator()
+        returned = time.monotonic()
+        capture = self.capture(server, client, b"Get2", 2)
+        self.assertEmulatorFrame(capture.image)
+        self.assertLess(capture.replied_clock - returned, FRAME_WAIT_BOUND)
+        client.send(b"End")
+        self.assertEqual(client.recv_until_closed(), b"Terminated\n")
+        self.assertEqual(server.wait_exit(), 0)
+        lines = server.stderr.splitlines(keepends=True)
+        self.assertEqual(lines[1], LOST_LINE)
+        self.assertEqual(len([line for line in lines if AWAY_LINE.fullmatch(line)]), 2, lines)
+        self.assertRegex(lines[-1], BACK_LINE % 0)
 
-    def test_emulator_killed_during_a_capture_answers_fail(self):
-        # Every stream packet lost: no frame is ever complete, so the capture waits, here
-        # beyond the time that Aravis takes to notice the loss.
+    def test_emulator_killed_during_a_capture_then_back_with_the_settings_written_again(self):
+        # Every stream packet lost: no frame is ever complete, so the capture waits while the
+        # emulator is killed; it fails at its bound, as does the next one while the camera is
+        # away. The emulator started again with its defaults gets the region once more.
         emulator = self.start_emulator("-r", "1000")
-        server = self.start_server(dict(GENICAM, CAMERA_SDK_FRAME_TIMEOUT="60"))
+        server = self.start_with_features("Width=256; Height=128", CAMERA_SDK_FRAME_TIMEOUT="8")
         server.wait_ready(STARTUP_TIMEOUT)
         client = self.connect(server)
         client.send(b"Get1")
         data, ended = client.recv_for(1.5)
         self.assertEqual((data, ended), (b"", False), "an incomplete frame was passed on")
         self.kill_emulator(emulator)
-        self.assertEqual(client.recv_exact(len(FAIL), LOSS_TIMEOUT), FAIL)
+        self.assertEqual(client.recv_exact(len(FAIL), 8 + AWAY_SLACK), FAIL)
         server.wait_for_line("imgSeq1:1\n")
-        self.assertIn(SAVE_FAILED_LINES[1], server.lines)
-        self.assertEqual(self.tiff_files(), [])
-        # The lost camera cannot start again.
-        client.send(b"Get2")
-        self.assertRunsToFatalEnd(server, "fail:Capturage start\n")
-        self.assertEqual(client.recv_until_closed(), b"")
+        self.assertFailsWhileAway(server, client, 2, 8)
+        self.start_emulator()
+        image = self.capture(server, client, b"Get1", 1).image
+        self.assertEqual((image.width, image.height), (256, 128))
+        self.assertEqual(self.tiff_files(), ["0001.tiff"])
+        client.send(b"End")
+        self.assertEqual(client.recv_until_closed(), b"Terminated\n")
+        self.assertEqual(server.wait_exit(), 0)
+        self.assertRegex(server.stderr.splitlines(keepends=True)[-1], BACK_LINE % 2)
 
     def test_lost_packets_fail_a_capture_only_when_no_frame_comes_whole_within_the_bound(self):
         # At 20 lost packets in 1000, 256 x 256 frames (50 packets) arrive whole a third of
