@@ -12,11 +12,18 @@
 
 namespace {
 
-const char *const kVariables[] = {
-    "SIMCAM_CAMERAS",         "SIMCAM_WIDTH",        "SIMCAM_HEIGHT",
-    "SIMCAM_PIXEL_FORMAT",    "SIMCAM_FPS",          "SIMCAM_FAIL",
-    "CAMERA_SDK_CAMERA",      "CAMERA_SDK_FEATURES", "CAMERA_SDK_FRAME_TIMEOUT",
-    "CAMERA_SDK_SAVE_WAIT_MS"};
+const char *const kVariables[] = {"SIMCAM_CAMERAS",
+                                  "SIMCAM_WIDTH",
+                                  "SIMCAM_HEIGHT",
+                                  "SIMCAM_PIXEL_FORMAT",
+                                  "SIMCAM_FPS",
+                                  "SIMCAM_FAIL",
+                                  "SIMCAM_LOST_AFTER",
+                                  "SIMCAM_LOST_FOR",
+                                  "CAMERA_SDK_CAMERA",
+                                  "CAMERA_SDK_FEATURES",
+                                  "CAMERA_SDK_FRAME_TIMEOUT",
+                                  "CAMERA_SDK_SAVE_WAIT_MS"};
 
 const size_t kVariableCount = sizeof kVariables / sizeof kVariables[0];
 

@@ -1,8 +1,10 @@
 // The internal interface between the entry points and a camera implementation (a backend).
 //
 // The entry points serialise every call into a backend, its cameras and its streams; only a
-// stream's own frame thread runs alongside those calls. An object is destroyed outside that
-// serialisation, once nothing can reach it, in the order stream, camera, backend.
+// stream's own frame thread runs alongside those calls, and the configured layer's return
+// thread, which lists and opens a lost camera again under a lock of its own
+// (configured_camera.h). An object is destroyed outside that serialisation, once nothing can
+// reach it, in the order stream, camera, backend.
 #ifndef JAI_FACTORY_CAMERA_BACKEND_H
 #define JAI_FACTORY_CAMERA_BACKEND_H
 

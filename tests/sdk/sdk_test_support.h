@@ -45,11 +45,11 @@ class ScopedConfig {
     }
 
   private:
-    static constexpr const char *kNames[] = {"SIMCAM_CAMERAS",     "SIMCAM_WIDTH",
-                                             "SIMCAM_HEIGHT",      "SIMCAM_PIXEL_FORMAT",
-                                             "SIMCAM_FPS",         "SIMCAM_FAIL",
-                                             "CAMERA_SDK_BACKEND", "CAMERA_SDK_FEATURES",
-                                             "CAMERA_SDK_CAMERA",  "CAMERA_SDK_FRAME_TIMEOUT"};
+    static constexpr const char *kNames[] = {
+        "SIMCAM_CAMERAS",      "SIMCAM_WIDTH",      "SIMCAM_HEIGHT",
+        "SIMCAM_PIXEL_FORMAT", "SIMCAM_FPS",        "SIMCAM_FAIL",
+        "SIMCAM_LOST_AFTER",   "SIMCAM_LOST_FOR",   "CAMERA_SDK_BACKEND",
+        "CAMERA_SDK_FEATURES", "CAMERA_SDK_CAMERA", "CAMERA_SDK_FRAME_TIMEOUT"};
     Values saved_;
 };
 
