@@ -104,7 +104,7 @@ J_STATUS_TYPE ConfiguredCamera::OpenStream(const FrameSink &sink, uint32_t buffe
                              bufferSize, stream);
 }
 
-void ConfiguredCamera::Lose()
+void ConfiguredCamera::Lose(std::unique_ptr<BackendStream> stream)
 {
     std::unique_ptr<BackendCamera> lost;
     {
@@ -116,8 +116,10 @@ void ConfiguredCamera::Lose()
                  "Jai_Factory: %s: control of the camera is lost; captures fail until it is "
                  "back (each capture looks for it while it waits for its frame)\n",
                  id_.c_str());
-    // Dropped before any new opening: a GigE Vision camera gives up its control as it goes,
-    // which must not reach the camera once it is back and opened again.
+    // Both before any new opening, and slow on GigE Vision (Aravis's time-outs on a camera
+    // that does not answer): the stream closes its channel and the camera gives up its
+    // control, which must not reach the camera once it is back and opened again.
+    stream.reset();
     lost.reset();
 }
 
@@ -150,12 +152,13 @@ CameraReturn ConfiguredCamera::Return(const FrameSink &sink, uint32_t bufferSize
     }
     std::lock_guard<std::mutex> lock(mutex_);
     camera_ = std::move(opened);
-    std::fprintf(stderr,
-                 "Jai_Factory: %s: back after %.1f s away; %zu CAMERA_SDK_FEATURES settings "
-                 "written again\n",
-                 id_.c_str(),
+    const size_t settings = source_.settings->features.size();
+    const std::string written =
+        settings == 0 ? "no CAMERA_SDK_FEATURES settings to write again"
+                      : std::to_string(settings) + " CAMERA_SDK_FEATURES settings written again";
+    std::fprintf(stderr, "Jai_Factory: %s: back after %.1f s away; %s\n", id_.c_str(),
                  std::chrono::duration<double>(std::chrono::steady_clock::now() - lostAt_).count(),
-                 source_.settings->features.size());
+                 written.c_str());
     return CameraReturn::Back;
 }
 

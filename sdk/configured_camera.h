@@ -52,8 +52,8 @@ class ConfiguredCamera : public BackendCamera {
     J_STATUS_TYPE OpenStream(const FrameSink &sink, uint32_t bufferSize,
                              std::unique_ptr<BackendStream> *stream) override;
 
-    // Once its stream is destroyed: drops the lost camera and says so.
-    void Lose();
+    // Says that the camera is lost, then drops its stream and the camera, in that order.
+    void Lose(std::unique_ptr<BackendStream> stream);
     // Looks for the camera's ID once; when it is listed, opens it with the settings written
     // again and opens its stream to sink with bufferSize.
     CameraReturn Return(const FrameSink &sink, uint32_t bufferSize,

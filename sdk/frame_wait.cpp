@@ -65,8 +65,16 @@ class BoundedStream : public BackendStream {
   public:
     BoundedStream(ConfiguredCamera *camera, double timeoutSeconds, const FrameSink &sink)
         : camera_(camera), timeoutSeconds_(timeoutSeconds), sink_(sink),
-          thread_(&BoundedStream::RunWatch, this), returnThread_(&BoundedStream::RunReturn, this)
+          thread_(&BoundedStream::RunWatch, this)
     {
+        // A second thread that fails to start must not leave the first one running.
+        try {
+            returnThread_ = std::thread(&BoundedStream::RunReturn, this);
+        } catch (...) {
+            Cancel();
+            thread_.join();
+            throw;
+        }
     }
     ~BoundedStream() override;
     J_STATUS_TYPE Open(BackendCamera *camera, uint32_t bufferSize)
@@ -87,6 +95,7 @@ class BoundedStream : public BackendStream {
     void RunReturn();
     void LookForCamera();
     void EndWaitNow();
+    void Cancel();
 
     ConfiguredCamera *const camera_;
     const double timeoutSeconds_;
@@ -127,22 +136,29 @@ class BoundedStream : public BackendStream {
 // delivery.
 BoundedStream::~BoundedStream()
 {
+    Cancel();
+    thread_.join();
+    returnThread_.join();
+    stream_.reset();
+}
+
+void BoundedStream::Cancel()
+{
     {
         std::lock_guard<std::mutex> lock(mutex_);
         cancelled_ = true;
     }
     wake_.notify_one();
     returnWake_.notify_one();
-    thread_.join();
-    returnThread_.join();
-    stream_.reset();
 }
 
 // The wait begins before the start command, so that a frame that comes during it counts; its
 // deadline is set once the camera has taken the command and said how it is set. A lost
-// camera takes no command, and its wait runs with the latest interval it gave.
+// camera takes no command: its wait runs from the command's call, with the latest interval
+// the camera gave, so that Aravis's time-out on a command nobody answers counts in it.
 J_STATUS_TYPE BoundedStream::StartAcquisition()
 {
+    const Clock::time_point called = Clock::now();
     std::lock_guard<std::mutex> streamLock(streamMutex_);
     bool repeated = false;
     {
@@ -174,8 +190,8 @@ J_STATUS_TYPE BoundedStream::StartAcquisition()
             return J_ST_SUCCESS;
         armed_ = true;
         boundSeconds_ = bound;
-        deadline_ = Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                       std::chrono::duration<double>(bound));
+        deadline_ = (lost ? called : Clock::now()) + std::chrono::duration_cast<Clock::duration>(
+                                                         std::chrono::duration<double>(bound));
         lookRequested_ = away_;
     }
     wake_.notify_one();
@@ -292,10 +308,8 @@ void BoundedStream::LookForCamera()
         std::lock_guard<std::mutex> streamLock(streamMutex_);
         lost = std::move(stream_);
     }
-    if (lost) {
-        lost.reset(); // the backend's stream before its camera
-        camera_->Lose();
-    }
+    if (lost)
+        camera_->Lose(std::move(lost));
     std::unique_ptr<BackendStream> fresh;
     const CameraReturn outcome = camera_->Return(FrameSink{OnFrame, this}, bufferSize_, &fresh);
     if (outcome == CameraReturn::Away)

@@ -39,17 +39,15 @@ GENICAM = {"CAMERA_SDK_BACKEND": "genicam"}
 STARTUP_TIMEOUT = 30.0
 # The library's default bound on the wait for a whole frame: 5 s plus two frame intervals.
 FRAME_WAIT_BOUND = 5.0
-# A capture while the camera is away may also wait for Aravis to give up on the start command
-# (2.5 s) or on the lost camera's control (2.5 s) once.
-AWAY_SLACK = 6.0
+# Beyond the bound, for a loaded machine.
+AWAY_SLACK = 2.0
 LOST_LINE = ("Jai_Factory: %s: control of the camera is lost; captures fail until it is back "
              "(each capture looks for it while it waits for its frame)\n" % CAMERA_ID)
 AWAY_LINE = re.compile(
     r"Jai_Factory: %s: no frame within \d+\.\d s of AcquisitionStart "
     r"\(CAMERA_SDK_FRAME_TIMEOUT\), the capture fails: the camera is away \(lost \d+\.\d s "
     r"ago\); the next capture looks for it again\n" % CAMERA_ID)
-BACK_LINE = (r"Jai_Factory: %s: back after \d+\.\d s away; %%d CAMERA_SDK_FEATURES settings "
-             r"written again\n" % CAMERA_ID)
+BACK_LINE = r"Jai_Factory: %s: back after \d+\.\d s away; %%s\n" % CAMERA_ID
 PACKET_SIZE_LINE = ("Jai_Factory: %s: GigE Vision packet size 1400 bytes, as the camera has it "
                     "(it sends no test packets)\n" % CAMERA_ID)
 NO_WHOLE_FRAME = re.compile(
@@ -166,7 +164,7 @@ class GenicamTest(ServerTestCase):
         lines = server.stderr.splitlines(keepends=True)
         self.assertEqual(lines[1], LOST_LINE)
         self.assertEqual(len([line for line in lines if AWAY_LINE.fullmatch(line)]), 2, lines)
-        self.assertRegex(lines[-1], BACK_LINE % 0)
+        self.assertRegex(lines[-1], BACK_LINE % "no CAMERA_SDK_FEATURES settings to write again")
 
     def test_emulator_killed_during_a_capture_then_back_with_the_settings_written_again(self):
         # Every stream packet lost: no frame is ever complete, so the capture waits while the
@@ -190,7 +188,8 @@ class GenicamTest(ServerTestCase):
         client.send(b"End")
         self.assertEqual(client.recv_until_closed(), b"Terminated\n")
         self.assertEqual(server.wait_exit(), 0)
-        self.assertRegex(server.stderr.splitlines(keepends=True)[-1], BACK_LINE % 2)
+        self.assertRegex(server.stderr.splitlines(keepends=True)[-1],
+                         BACK_LINE % "2 CAMERA_SDK_FEATURES settings written again")
 
     def test_lost_packets_fail_a_capture_only_when_no_frame_comes_whole_within_the_bound(self):
         # At 20 lost packets in 1000, 256 x 256 frames (50 packets) arrive whole a third of
