@@ -5,14 +5,20 @@
 
 #include <Jai_Factory.h>
 
+#include "frame_metadata.h"
+
+#include <string>
+
 // The callback given to J_Image_OpenStream.
 struct FrameSink {
     J_FRAME_CALLBACK callback;
     void *callbackObject;
+    std::string cameraId; // the camera whose frames these are, for their metadata
 };
 
-// Every backend hands each frame to its sink through this call.
-void DeliverFrame(const FrameSink &sink, J_IMAGE_RECORD *frame);
+// Every backend hands each frame to its sink through this call, with where the frame comes
+// from; the frame's metadata (frame_metadata.h) is known while the callback runs.
+void DeliverFrame(const FrameSink &sink, J_IMAGE_RECORD *frame, const FrameOrigin &origin);
 
 // True on a thread while DeliverFrame runs its callback there: closing a stream joins frame
 // threads, which from a callback could be its own thread or one that waits for this one.

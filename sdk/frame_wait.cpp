@@ -80,7 +80,7 @@ class BoundedStream : public BackendStream {
     J_STATUS_TYPE Open(BackendCamera *camera, uint32_t bufferSize)
     {
         bufferSize_ = bufferSize;
-        return camera->OpenStream(FrameSink{OnFrame, this}, bufferSize, &stream_);
+        return camera->OpenStream(FrameSink{OnFrame, this, sink_.cameraId}, bufferSize, &stream_);
     }
     J_STATUS_TYPE StartAcquisition() override;
     J_STATUS_TYPE StopAcquisition() override;
@@ -271,7 +271,7 @@ void BoundedStream::RunWatch()
         else
             ReportNoWholeFrame(camera_->Id(), bound, CountedSince(Counts(), before));
         J_IMAGE_RECORD nothing{};
-        DeliverFrame(sink_, &nothing);
+        DeliverFrame(sink_, &nothing, FrameOrigin{});
         lock.lock();
     }
 }
@@ -311,7 +311,8 @@ void BoundedStream::LookForCamera()
     if (lost)
         camera_->Lose(std::move(lost));
     std::unique_ptr<BackendStream> fresh;
-    const CameraReturn outcome = camera_->Return(FrameSink{OnFrame, this}, bufferSize_, &fresh);
+    const CameraReturn outcome =
+        camera_->Return(FrameSink{OnFrame, this, sink_.cameraId}, bufferSize_, &fresh);
     if (outcome == CameraReturn::Away)
         return;
     if (outcome == CameraReturn::Unfit) {
@@ -350,7 +351,7 @@ void BoundedStream::EndWaitNow()
         armed_ = false;
     }
     J_IMAGE_RECORD nothing{};
-    DeliverFrame(sink_, &nothing);
+    DeliverFrame(sink_, &nothing, FrameOrigin{});
 }
 
 } // namespace

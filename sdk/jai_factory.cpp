@@ -13,6 +13,7 @@
 #include "backend_choice.h"
 #include "failure_points.h"
 #include "file_remover.h"
+#include "frame_metadata.h"
 #include "frame_sink.h"
 #include "image_buffers.h"
 #include "image_convert.h"
@@ -325,23 +326,23 @@ J_STATUS_TYPE J_Image_OpenStream(CAM_HANDLE camera, uint32_t channel, void *call
 {
     if (stream != nullptr)
         *stream = nullptr;
-    return WithEntry(
-        &Registry::cameras, camera, [&](Registry &registry, CameraEntry &entry) -> J_STATUS_TYPE {
-            if (callback == nullptr || stream == nullptr || channel != 0 || flags != 0)
-                return J_ST_INVALID_PARAMETER;
-            if (entry.stream != 0)
-                return J_ST_WRONG_STATE; // one stream a camera
-            std::unique_ptr<BackendStream> opened;
-            const J_STATUS_TYPE status =
-                entry.camera->OpenStream(FrameSink{callback, callbackObject}, bufferSize, &opened);
-            if (status != J_ST_SUCCESS)
-                return status;
-            const uint64_t id = ++registry.lastId;
-            registry.streams[id] = StreamEntry{IdOf(camera), std::move(opened)};
-            entry.stream = id;
-            *stream = HandleOf(id);
-            return J_ST_SUCCESS;
-        });
+    return WithEntry(&Registry::cameras, camera,
+                     [&](Registry &registry, CameraEntry &entry) -> J_STATUS_TYPE {
+                         if (callback == nullptr || stream == nullptr || channel != 0 || flags != 0)
+                             return J_ST_INVALID_PARAMETER;
+                         if (entry.stream != 0)
+                             return J_ST_WRONG_STATE; // one stream a camera
+                         std::unique_ptr<BackendStream> opened;
+                         const J_STATUS_TYPE status = entry.camera->OpenStream(
+                             FrameSink{callback, callbackObject, entry.id}, bufferSize, &opened);
+                         if (status != J_ST_SUCCESS)
+                             return status;
+                         const uint64_t id = ++registry.lastId;
+                         registry.streams[id] = StreamEntry{IdOf(camera), std::move(opened)};
+                         entry.stream = id;
+                         *stream = HandleOf(id);
+                         return J_ST_SUCCESS;
+                     });
 }
 
 J_STATUS_TYPE J_Image_CloseStream(STREAM_HANDLE stream)
@@ -406,6 +407,7 @@ J_STATUS_TYPE J_Image_FromRawToImage(const J_IMAGE_RECORD *rawFrame, J_IMAGE_REC
             return converting;
         converted->frameId = rawFrame->frameId;
         converted->timestampUs = rawFrame->timestampUs;
+        CarryFrameMetadata(rawFrame->buffer, converted->buffer);
         return J_ST_SUCCESS;
     });
 }
@@ -417,15 +419,19 @@ J_STATUS_TYPE J_Image_SaveFile(const J_IMAGE_RECORD *image, const char *fileName
             return J_ST_INVALID_PARAMETER;
         if (ImageCallFails(FailurePoint::SaveFile))
             return J_ST_INJECTED_FAILURE;
-        return SaveTiff(*image, fileName, UniqueTemporaryName,
-                        std::chrono::milliseconds(saveWaitMs.load()));
+        return SaveTiff(*image, FindFrameMetadata(image->buffer).get(), fileName,
+                        UniqueTemporaryName, std::chrono::milliseconds(saveWaitMs.load()));
     });
 }
 
 J_STATUS_TYPE J_Image_Free(J_IMAGE_RECORD *image)
 {
     return Guarded([&]() -> J_STATUS_TYPE {
-        if (image == nullptr || !ReleaseImageBuffer(image->buffer))
+        if (image == nullptr)
+            return J_ST_INVALID_PARAMETER;
+        // Before the buffer can be handed out again.
+        ForgetFrameMetadata(image->buffer);
+        if (!ReleaseImageBuffer(image->buffer))
             return J_ST_INVALID_PARAMETER;
         image->buffer = nullptr;
         image->imageSize = 0;

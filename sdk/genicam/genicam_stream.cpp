@@ -2,10 +2,14 @@
 #include "genicam_stream.h"
 
 #include "genicam_buffer.h"
+#include "genicam_description.h"
 #include "genicam_frame_ids.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <memory>
+#include <mutex>
 
 namespace {
 
@@ -55,6 +59,8 @@ class GenicamStream : public BackendStream {
   private:
     static void OnNewBuffer(ArvStream *stream, void *self);
     bool IsNewCompleteFrame(ArvBuffer *buffer) const;
+    void Describe(const GenicamDescription &description);
+    std::shared_ptr<const CameraDescription> Described();
     void DeliverImage(ArvBuffer *buffer, uint64_t frameId);
     void CountBuffer(ArvBuffer *buffer);
 
@@ -66,6 +72,10 @@ class GenicamStream : public BackendStream {
     std::atomic<bool> acquiring_{false};
     std::atomic<int64_t> startedAtNs_{0}; // host time of the latest start
     FrameIdExtender frameIds_;            // on the stream thread only
+    GenicamDescription description_;      // on the callers' thread only
+    // What the frames are delivered with: set by the callers, read on the stream thread.
+    std::mutex describedMutex_;
+    std::shared_ptr<const CameraDescription> described_;
     // Written on the stream thread, which alone may read Aravis's statistics.
     std::atomic<uint64_t> incompleteFrames_{0};
     std::atomic<uint64_t> missingPackets_{0};
@@ -93,6 +103,8 @@ J_STATUS_TYPE GenicamStream::Open(uint32_t payloadBytes)
         return J_ST_NOT_AVAILABLE;
     }
     SizeSocketBuffer(stream_, payloadBytes);
+    description_ = DescribeGenicamCamera(camera_);
+    Describe(description_);
     for (int index = 0; index < kStreamBuffers; ++index)
         arv_stream_push_buffer(stream_, arv_buffer_new_allocate(payloadBytes));
     g_signal_connect(stream_, "new-buffer", G_CALLBACK(OnNewBuffer), this);
@@ -106,6 +118,8 @@ J_STATUS_TYPE GenicamStream::StartAcquisition()
         return J_ST_NOT_AVAILABLE;
     if (acquiring_)
         return J_ST_SUCCESS;
+    if (RefreshGenicamDescription(camera_, &description_))
+        Describe(description_);
     startedAtNs_ = HostTimeNs();
     acquiring_ = true;
     GError *error = nullptr;
@@ -121,6 +135,20 @@ J_STATUS_TYPE GenicamStream::StartAcquisition()
     }
     ReportError("AcquisitionStart", error);
     return J_ST_NOT_AVAILABLE;
+}
+
+void GenicamStream::Describe(const GenicamDescription &description)
+{
+    std::shared_ptr<const CameraDescription> described =
+        std::make_shared<const CameraDescription>(description.camera);
+    std::lock_guard<std::mutex> lock(describedMutex_);
+    described_ = std::move(described);
+}
+
+std::shared_ptr<const CameraDescription> GenicamStream::Described()
+{
+    std::lock_guard<std::mutex> lock(describedMutex_);
+    return described_;
 }
 
 // A lost camera has stopped on its own: stopping it succeeds without a command.
@@ -182,7 +210,11 @@ void GenicamStream::DeliverImage(ArvBuffer *buffer, uint64_t frameId)
     frame.buffer = static_cast<uint8_t *>(const_cast<void *>(data));
     frame.frameId = frameId;
     frame.timestampUs = arv_buffer_get_timestamp(buffer) / 1000;
-    DeliverFrame(sink_, &frame);
+    // Aravis stamps the buffer with the host's real time as its first packet arrives.
+    const std::chrono::system_clock::time_point arrival(
+        std::chrono::duration_cast<std::chrono::system_clock::duration>(
+            std::chrono::nanoseconds(arv_buffer_get_system_timestamp(buffer))));
+    DeliverFrame(sink_, &frame, FrameOrigin{Described(), true, arrival});
 }
 
 // On the stream thread, for every finished buffer.

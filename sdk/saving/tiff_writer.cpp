@@ -3,6 +3,7 @@
 
 #include "file_remover.h"
 #include "file_replace.h"
+#include "image_tags.h"
 #include "own_file_names.h"
 #include "pixel_formats.h"
 
@@ -89,8 +90,9 @@ bool HostIsLittleEndian()
 
 // Header, directory and the values too long for their entries, laid out for the pixels to
 // follow them at once. False when the file would pass the 4 GiB that TIFF offsets reach.
-bool EncodeTiffHeader(const J_IMAGE_RECORD &image, const PixelFormatInfo &format,
-                      uint32_t pixelBytes, std::vector<uint8_t> *header)
+bool EncodeTiffHeader(const J_IMAGE_RECORD &image, const FrameMetadata *metadata,
+                      const PixelFormatInfo &format, uint32_t pixelBytes,
+                      std::vector<uint8_t> *header)
 {
     const uint32_t rowBytes = pixelBytes / image.height;
     const uint32_t rowsPerStrip = std::max(1u, std::min(image.height, kStripBytes / rowBytes));
@@ -100,26 +102,36 @@ bool EncodeTiffHeader(const J_IMAGE_RECORD &image, const PixelFormatInfo &format
     stripByteCounts.back() = pixelBytes - (stripCount - 1) * fullStripBytes;
     const uint32_t bits = 8 * format.bytesPerSample;
     const uint32_t photometric = format.samplesPerPixel == 1 ? 1 : 2; // BlackIsZero or RGB
-    const std::string description = "frame_id=" + std::to_string(image.frameId) +
-                                    " timestamp_us=" + std::to_string(image.timestampUs);
-    // In ascending tag order, as TIFF requires.
-    const size_t stripOffsetsEntry = 6;
+    const ImageTexts texts = DescribeImage(image, metadata);
+    // In ascending tag order, as TIFF requires; a text that is not known has no tag.
     std::vector<TiffEntry> entries = {
         Long(256, image.width),                                                     // ImageWidth
         Long(257, image.height),                                                    // ImageLength
         Shorts(258, std::vector<uint16_t>(format.samplesPerPixel, uint16_t(bits))), // BitsPerSample
-        Short(259, 1),                                    // Compression: none
-        Short(262, photometric),                          // PhotometricInterpretation
-        Ascii(270, description),                          // ImageDescription
-        Longs(273, std::vector<uint32_t>(stripCount, 0)), // StripOffsets, filled in below
-        Short(277, format.samplesPerPixel),               // SamplesPerPixel
-        Long(278, rowsPerStrip),                          // RowsPerStrip
-        Longs(279, stripByteCounts),                      // StripByteCounts
-        Rational(282, 72, 1),                             // XResolution
-        Rational(283, 72, 1),                             // YResolution
-        Short(284, 1),                                    // PlanarConfiguration: interleaved
-        Short(296, 2),                                    // ResolutionUnit: inch
+        Short(259, 1),                 // Compression: none
+        Short(262, photometric),       // PhotometricInterpretation
+        Ascii(270, texts.description), // ImageDescription
     };
+    if (!texts.make.empty())
+        entries.push_back(Ascii(271, texts.make)); // Make
+    if (!texts.model.empty())
+        entries.push_back(Ascii(272, texts.model)); // Model
+    const size_t stripOffsetsEntry = entries.size();
+    entries.insert(
+        entries.end(),
+        {
+            Longs(273, std::vector<uint32_t>(stripCount, 0)), // StripOffsets, filled in below
+            Short(277, format.samplesPerPixel),               // SamplesPerPixel
+            Long(278, rowsPerStrip),                          // RowsPerStrip
+            Longs(279, stripByteCounts),                      // StripByteCounts
+            Rational(282, 72, 1),                             // XResolution
+            Rational(283, 72, 1),                             // YResolution
+            Short(284, 1),                                    // PlanarConfiguration: interleaved
+            Short(296, 2),                                    // ResolutionUnit: inch
+            Ascii(305, texts.software),                       // Software
+        });
+    if (!texts.dateTime.empty())
+        entries.push_back(Ascii(306, texts.dateTime)); // DateTime
     // The 8-byte header, the directory, then each long value at an even offset.
     uint64_t end = 8 + 2 + 12 * entries.size() + 4;
     std::vector<uint64_t> valueOffsets(entries.size(), 0);
@@ -217,8 +229,9 @@ std::filesystem::path UniqueTemporaryName(const std::filesystem::path &target)
     return OwnFileName(target, OwnFileKind::Temporary);
 }
 
-J_STATUS_TYPE SaveTiff(const J_IMAGE_RECORD &image, const char *fileName,
-                       const TemporaryNamer &namer, std::chrono::milliseconds saveWait)
+J_STATUS_TYPE SaveTiff(const J_IMAGE_RECORD &image, const FrameMetadata *metadata,
+                       const char *fileName, const TemporaryNamer &namer,
+                       std::chrono::milliseconds saveWait)
 {
     const PixelFormatInfo *format = FindPixelFormat(image.pixelFormat);
     uint32_t pixelBytes = 0;
@@ -230,7 +243,7 @@ J_STATUS_TYPE SaveTiff(const J_IMAGE_RECORD &image, const char *fileName,
     if (target.filename().empty())
         return J_ST_INVALID_PARAMETER;
     std::vector<uint8_t> header;
-    if (!EncodeTiffHeader(image, *format, pixelBytes, &header))
+    if (!EncodeTiffHeader(image, metadata, *format, pixelBytes, &header))
         return J_ST_FILE_ERROR;
 
     RemoveOtherRunsFilesOnce(target.parent_path());

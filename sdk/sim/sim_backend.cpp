@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <exception>
 #include <limits>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -54,6 +55,16 @@ class SimAbsence {
     std::atomic<Clock::rep> endsAt_{std::numeric_limits<Clock::rep>::max()};
 };
 
+// The simulated camera has names of its own, and of its settings only the frame rate.
+std::shared_ptr<const CameraDescription> DescribeSimCamera(const SimConfig &config)
+{
+    CameraDescription described;
+    described.vendor = "capture-server";
+    described.model = "simulated camera";
+    described.frameRate = config.framesPerSecond;
+    return std::make_shared<const CameraDescription>(described);
+}
+
 uint64_t TimestampUs(Clock::time_point time)
 {
     return static_cast<uint64_t>(
@@ -89,6 +100,7 @@ class SimStream : public BackendStream {
     const uint64_t lostAfterFrames_;
     const Clock::duration lostFor_;
     SimAbsence *const absence_;
+    const std::shared_ptr<const CameraDescription> described_;
     std::atomic<uint64_t> incompleteFrames_{0};
     std::atomic<bool> lost_{false};
     // Touched by the frame thread only. Words, so that 16-bit samples are aligned.
@@ -115,8 +127,9 @@ SimStream::SimStream(const SimConfig &config, uint32_t width, uint32_t height, u
       failures_(config.failures), sink_(sink), lostAfterFrames_(config.lostAfterFrames),
       lostFor_(
           std::chrono::ceil<Clock::duration>(std::chrono::duration<double>(config.lostForSeconds))),
-      absence_(absence), pixels_((size_t{frameBytes} + 1) / 2),
-      rowSamples_(size_t{width} * format_.samplesPerPixel), thread_(&SimStream::RunFrames, this)
+      absence_(absence), described_(DescribeSimCamera(config)),
+      pixels_((size_t{frameBytes} + 1) / 2), rowSamples_(size_t{width} * format_.samplesPerPixel),
+      thread_(&SimStream::RunFrames, this)
 {
 }
 
@@ -196,7 +209,8 @@ void SimStream::RunFrames()
         if (Fails(failures_, FailurePoint::FrameData))
             ++incompleteFrames_;
         else if (!Fails(failures_, FailurePoint::FrameStart))
-            DeliverFrame(sink_, &frame);
+            DeliverFrame(sink_, &frame,
+                         FrameOrigin{described_, false, std::chrono::system_clock::now()});
         lock.lock();
         GoAwayAfter(frame.frameId);
     }

@@ -596,7 +596,8 @@ def read_tiff(path):
 
     Returns width, height, bits_per_sample (one value, the same for every sample),
     samples_per_pixel, photometric, description, frame_id and timestamp_us (from the
-    ImageDescription "frame_id=<n> timestamp_us=<t>"), and pixels (the strips' bytes).
+    ImageDescription "frame_id=<n> timestamp_us=<t>"), fields (every key=value of the
+    description), tags (tag number -> text or list of numbers) and pixels (the strips' bytes).
     """
     with open(path, "rb") as image_file:
         data = image_file.read()
@@ -675,4 +676,4 @@ def read_tiff(path):
     return TiffImage(width=width, height=height, bits_per_sample=bits[0],
                      samples_per_pixel=samples, photometric=tags[262][0],
                      description=description, frame_id=frame_id, timestamp_us=timestamp_us,
-                     pixels=bytes(pixels), byte_order=order)
+                     fields=fields, tags=tags, pixels=bytes(pixels), byte_order=order)

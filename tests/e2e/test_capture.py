@@ -1,5 +1,6 @@
 """Captures: console lines, replies, and the TIFF files that "Done" announces."""
 
+import datetime
 import os
 import time
 import unittest
@@ -27,6 +28,33 @@ class CaptureTest(ServerTestCase):
         self.assertGreaterEqual(image.frame_id, 1)
         self.assertFresh(capture)
         self.assertEqual(self.tiff_files(), ["0001.tiff"])
+
+    def test_the_file_says_which_camera_took_it_how_and_when(self):
+        server, client = self.ready_client(dict(SMALL, SIMCAM_PIXEL_FORMAT="Mono12p"))
+        capture = self.capture(server, client, b"Get1", 1)
+        image = capture.image
+        keys = image.description.split()
+        self.assertEqual(keys[:2], ["frame_id=%d" % image.frame_id,
+                                    "timestamp_us=%d" % image.timestamp_us])
+        # The simulated camera has no region, exposure, gain or temperature: left out.
+        self.assertEqual([key.split("=")[0] for key in keys[2:]],
+                         ["timestamp_clock", "host_time", "camera", "pixel_format", "width",
+                          "height", "frame_rate"])
+        self.assertEqual(
+            {key: image.fields[key] for key in ("timestamp_clock", "camera", "pixel_format",
+                                                "width", "height", "frame_rate")},
+            {"timestamp_clock": "host", "camera": "SIMCAM-0", "pixel_format": "Mono12p",
+             "width": "96", "height": "64", "frame_rate": "100"})
+        arrived = datetime.datetime.strptime(image.fields["host_time"],
+                                             "%Y-%m-%dT%H:%M:%S.%fZ")
+        arrived = arrived.replace(tzinfo=datetime.timezone.utc)
+        self.assertLess(abs(arrived.timestamp() - capture.requested), 5)
+        # DateTime is the same instant in the host's local time, to the second.
+        local = datetime.datetime.fromtimestamp(int(arrived.timestamp()))
+        self.assertEqual((image.tags[271], image.tags[272], image.tags[306]),
+                         ("capture-server", "simulated camera",
+                          local.strftime("%Y:%m:%d %H:%M:%S")))
+        self.assertRegex(image.tags[305], r"^capture-server \d+\.\d+\.\d+$")
 
     def test_get2_saves_into_slot_2(self):
         server, client = self.ready_client(SMALL)

@@ -38,7 +38,7 @@ class FakeStream : public BackendStream {
         frame.buffer = &pixel;
         frame.imageSize = 1;
         frame.frameId = ++lastId_;
-        DeliverFrame(sink_, &frame);
+        DeliverFrame(sink_, &frame, FrameOrigin{});
         return J_ST_SUCCESS;
     }
     J_STATUS_TYPE StopAcquisition() override { return J_ST_SUCCESS; }
@@ -148,7 +148,7 @@ TEST(SdkReturn, CameraBackUnfitFailsTheCaptureAtOnceAndTheNextOneTriesAgain)
     ASSERT_EQ(backend->OpenCamera("CAM", &camera), J_ST_SUCCESS);
     Received received;
     std::unique_ptr<BackendStream> stream;
-    ASSERT_EQ(camera->OpenStream(FrameSink{Received::OnFrame, &received}, 100, &stream),
+    ASSERT_EQ(camera->OpenStream(FrameSink{Received::OnFrame, &received, {}}, 100, &stream),
               J_ST_SUCCESS);
     testing::internal::CaptureStderr();
     J_IMAGE_RECORD record{};

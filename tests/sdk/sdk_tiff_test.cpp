@@ -171,13 +171,15 @@ TEST(SdkTiff, TemporaryNamesThatExistAreSkippedUntouched)
     };
     const Image image(J_PF_GRAY16, 3, 2);
     const std::vector<std::string> entries = {"image.tiff", "planted", "taken", "victim"};
-    ASSERT_EQ(SaveTiff(image.record, (folder / "image.tiff").c_str(), namer), J_ST_SUCCESS);
+    ASSERT_EQ(SaveTiff(image.record, nullptr, (folder / "image.tiff").c_str(), namer),
+              J_ST_SUCCESS);
     ExpectTiffOf(folder / "image.tiff", image);
     EXPECT_EQ(folder.Entries(), entries);
     // With every name taken the save fails, and the old file stays.
     names = {"planted", "taken"};
-    EXPECT_EQ(SaveTiff(Image(J_PF_GRAY8, 5, 5).record, (folder / "image.tiff").c_str(), namer),
-              J_ST_FILE_ERROR);
+    EXPECT_EQ(
+        SaveTiff(Image(J_PF_GRAY8, 5, 5).record, nullptr, (folder / "image.tiff").c_str(), namer),
+        J_ST_FILE_ERROR);
     ExpectTiffOf(folder / "image.tiff", image);
     EXPECT_EQ(Contents(folder / "victim") + Contents(folder / "taken"), "keep mekeep me too");
     EXPECT_EQ(folder.Entries(), entries);
