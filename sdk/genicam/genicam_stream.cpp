@@ -169,14 +169,13 @@ J_STATUS_TYPE GenicamStream::StopAcquisition()
     return J_ST_NOT_AVAILABLE;
 }
 
-// Aravis reads AcquisitionFrameRate and ExposureTime under the names the camera gives them.
+// From the description, which is read again at each start where exposure is automatic: no
+// read over the network here.
 double GenicamStream::FrameIntervalSeconds()
 {
-    GError *error = nullptr;
-    const double framesPerSecond = arv_camera_get_frame_rate(camera_, &error);
-    g_clear_error(&error);
-    const double exposureUs = arv_camera_get_exposure_time(camera_, &error);
-    g_clear_error(&error);
+    const CameraDescription &described = description_.camera;
+    const double framesPerSecond = described.frameRate.value_or(0);
+    const double exposureUs = described.exposureUs.value_or(0);
     const double period = framesPerSecond > 0 ? 1 / framesPerSecond : 0;
     return period + (exposureUs > 0 ? exposureUs / 1e6 : 0);
 }

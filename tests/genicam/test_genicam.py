@@ -278,19 +278,26 @@ class GenicamTest(ServerTestCase):
                                   image.bits_per_sample, image.photometric),
                                  (64, 48, samples, bits, photometric))
 
-    def test_region_exposure_gain_and_a_boolean_reach_the_camera(self):
+    def test_region_exposure_gain_and_a_boolean_reach_the_camera_and_its_files(self):
         self.start_emulator()
         server = self.start_with_features(
-            "Width=256; Height=128; OffsetX=64; OffsetY=32; GainAuto=Off; GainRaw=0; "
+            "Width=256; Height=128; OffsetX=64; OffsetY=32; GainAuto=Off; GainRaw=1; "
             "ExposureTimeAbs=100000; TestBoolean=true; AcquisitionFrameRate=50")
         server.wait_ready(STARTUP_TIMEOUT)
         image = self.capture(server, self.connect(server), b"Get1", 1).image
         self.assertEqual((image.width, image.height), (256, 128))
         # The emulator's ramp (x + y + frame) mod 255, scaled by 1 + gain + log10(exposure /
-        # 10 ms): twice as bright at 100 ms. It does not move the ramp with the offsets.
+        # 10 ms): three times as bright at gain 1 and 100 ms. It does not move the ramp with
+        # the offsets.
         frame = image.frame_id % 65536
-        row = [min(255, 2 * ((x + 1 + frame) % 255)) for x in range(256)]
+        row = [min(255, 3 * ((x + 1 + frame) % 255)) for x in range(256)]
         self.assertEqual(list(image.pixels[256:512]), row)
+        # The file says so; the emulator has no device temperature, which is left out.
+        self.assertEqual(image.description.split()[2:], [
+            "timestamp_clock=camera", "host_time=" + image.fields["host_time"],
+            "camera=" + CAMERA_ID, "pixel_format=Mono8", "width=256", "height=128",
+            "offset_x=64", "offset_y=32", "exposure_us=100000", "gain=1", "frame_rate=50"])
+        self.assertEqual((image.tags[271], image.tags[272]), ("Aravis", "Fake"))
 
     def test_refused_settings_and_the_camera_choice(self):
         self.start_emulator()
