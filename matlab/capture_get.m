@@ -6,8 +6,14 @@ function [img, info] = capture_get(client, slot, folder)
 %   8- or 16-bit grey, height x width x 3 for RGB, uint8 or uint16.
 %   IMG = CAPTURE_GET(CLIENT, SLOT, FOLDER) reads the file from FOLDER, the server's working
 %   folder (by default the current folder).
-%   [IMG, INFO] = CAPTURE_GET(...) also returns INFO.frame_id and INFO.timestamp_us, the
-%   frame's id and time (microseconds) that the file carries.
+%   [IMG, INFO] = CAPTURE_GET(...) also returns what the file says of its frame: INFO.frame_id
+%   and INFO.timestamp_us (the frame's id and time in microseconds, on the clock that
+%   INFO.timestamp_clock names: 'camera' or 'host'), INFO.host_time (the host's UTC time when
+%   the frame arrived, as text: '2026-12-10T13:52:00.123456Z'), INFO.camera (its ID),
+%   INFO.pixel_format (the raw format), the numbers INFO.width, INFO.height, INFO.offset_x,
+%   INFO.offset_y, INFO.exposure_us, INFO.gain, INFO.frame_rate and INFO.temperature_c, each
+%   [] where the camera did not have it, and INFO.description, every key of the file's
+%   description as a field holding its text.
 %
 %   Errors: capture_get:fail when the server answers "Fail" (the frame could not be
 %   converted or saved), capture_get:closed when the connection ends before the reply (the
@@ -67,9 +73,33 @@ elseif isfield(meta, 'Comment')
     text = meta.Comment;
 end
 % As text: sscanf's %d would stop at the largest 32-bit integer.
-values = regexp(char(text), 'frame_id=(\d+) timestamp_us=(\d+)', 'tokens', 'once');
+values = regexp(char(text), '^frame_id=(\d+) timestamp_us=(\d+)', 'tokens', 'once');
 if numel(values) ~= 2
     error('capture_get:file', 'capture_get: %s carries no frame_id and timestamp_us', file);
 end
 info = struct('frame_id', str2double(values{1}), 'timestamp_us', str2double(values{2}));
+description = struct();
+pairs = regexp(char(text), '(\w+)=(\S*)', 'tokens');
+for k = 1:numel(pairs)
+    description.(pairs{k}{1}) = pairs{k}{2};
+end
+for key = {'timestamp_clock', 'host_time', 'camera', 'pixel_format'}
+    info.(key{1}) = field_or_empty(description, key{1});
+end
+for key = {'width', 'height', 'offset_x', 'offset_y', 'exposure_us', 'gain', 'frame_rate', ...
+           'temperature_c'}
+    info.(key{1}) = str2double(field_or_empty(description, key{1}));
+    if isnan(info.(key{1}))
+        info.(key{1}) = [];
+    end
+end
+info.description = description;
+end
+
+function value = field_or_empty(fields, key)
+if isfield(fields, key)
+    value = fields.(key);
+else
+    value = [];
+end
 end

@@ -26,6 +26,8 @@ def test_two_captures_return_images_of_the_camera_s_size(start_by_hand, tmp_path
     assert server.wait(10) == 0
     _, info = capture_server.read_image(tmp_path / "0002.tiff", with_metadata=True)
     assert "frame_id=%d timestamp_us=%d\n" % (info.frame_id, info.timestamp_us) in printed
+    # The rest as the Python package reads it; the simulated camera has no exposure.
+    assert "host %s SIMCAM-0 BayerRG8 96 64 100 1 1\n" % info.description["host_time"] in printed
 
 
 def test_failed_save_raises_capture_get_fail(start_by_hand, tmp_path):

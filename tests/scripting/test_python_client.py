@@ -1,5 +1,6 @@
 """The Python package against the real server with the simulated camera."""
 
+import datetime
 import socket
 
 import numpy
@@ -33,6 +34,15 @@ def test_each_capture_s_file_and_frame_are_given():
     assert info.path.name == "0002.tiff"
     assert 0 < info.frame_id < again.frame_id
     assert info.timestamp_us < again.timestamp_us
+    # The rest of the description, typed; what the simulated camera lacks is None.
+    now = datetime.datetime.now(datetime.timezone.utc)
+    assert datetime.timedelta(0) < now - info.host_time < datetime.timedelta(seconds=30)
+    assert (info.timestamp_clock, info.camera, info.pixel_format, info.width, info.height,
+            info.frame_rate, info.offset_x, info.exposure_us, info.gain,
+            info.temperature_c) == ("host", "SIMCAM-0", "BayerRG8", 96, 64, 100.0, None, None,
+                                    None, None)
+    assert info.description["frame_id"] == str(info.frame_id)
+    assert info.description["host_time"].endswith("Z")
 
 
 def test_failed_save_raises_capture_failed_and_serving_goes_on():
