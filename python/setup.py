@@ -1,7 +1,10 @@
 """Takes the release's version from the checkout's VERSION file, which CMake reads too, and
 records the checkout this package is installed from, so that CaptureServer finds the server
-built there (build/bin/capture-server) without any setting."""
+built there (build/bin/capture-server) without any setting. The release wheel
+(CAPTURE_RELEASE_WHEEL=1, scripts/package-release.sh) records none: it finds the server on
+PATH."""
 
+import os
 from pathlib import Path
 
 from setuptools import setup
@@ -15,7 +18,8 @@ class BuildWithCheckout(build_py):
     def run(self):
         super().run()
         target = Path(self.build_lib) / "capture_server" / "_checkout.py"
-        target.write_text("CHECKOUT = %r\n" % str(CHECKOUT))
+        recorded = None if os.environ.get("CAPTURE_RELEASE_WHEEL") == "1" else str(CHECKOUT)
+        target.write_text("CHECKOUT = %r\n" % recorded)
 
 
 setup(version=VERSION, cmdclass={"build_py": BuildWithCheckout})

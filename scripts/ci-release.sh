@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # CI for the release packages: scripts/package-release.sh makes both in dist/, then each is
 # checked as a user would use it: the Windows zip unpacked and run under Wine against Aravis's
-# emulator (on loopback only), the Debian package installed with apt-get and run from PATH.
+# emulator (on loopback only), the Debian package installed with apt-get and run from PATH, with
+# the Python wheel in a virtual environment capturing through it.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 source "$root/scripts/lib/common.sh"
@@ -16,4 +17,5 @@ run_or_skip "$root/scripts/loopback-only.sh" "$root/scripts/test-release-zip.sh"
     "$root/dist/capture-server-$version-windows-x86_64.zip"
 
 echo "== the Debian package, installed with apt-get"
-"$root/scripts/test-release-deb.sh" "$root/dist/capture-server_${version}_amd64.deb"
+"$root/scripts/test-release-deb.sh" "$root/dist/capture-server_${version}_amd64.deb" \
+    "$root/dist/capture_server-$version-py3-none-any.whl"

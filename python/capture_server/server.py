@@ -26,17 +26,19 @@ log = logging.getLogger("capture_server")
 
 
 def _checkout():
-    """The checkout this package was installed from, or the one it runs in."""
+    """The checkout this package was installed from, or the one it runs in; None for a
+    release wheel, which comes from no checkout of the user's."""
     try:
         from ._checkout import CHECKOUT
-        return pathlib.Path(CHECKOUT)
     except ImportError:
         return pathlib.Path(__file__).resolve().parent.parent.parent
+    return None if CHECKOUT is None else pathlib.Path(CHECKOUT)
 
 
 def locate_binary(binary=None):
-    """binary, else $CAPTURE_SERVER_BINARY, else build/bin/capture-server of this checkout;
-    FileNotFoundError when that one does not exist."""
+    """binary, else $CAPTURE_SERVER_BINARY, else build/bin/capture-server of this checkout,
+    else capture-server on PATH (where the Debian package puts it); FileNotFoundError when
+    there is none."""
     if binary is None:
         binary = os.environ.get(BINARY_VARIABLE)
     if binary:
@@ -45,12 +47,16 @@ def locate_binary(binary=None):
             raise FileNotFoundError("capture-server binary %s does not exist" % path)
         return path
     name = "capture-server.exe" if os.name == "nt" else "capture-server"
-    path = _checkout() / "build" / "bin" / name
-    if not path.is_file():
-        raise FileNotFoundError(
-            "no capture-server binary: pass binary=, set %s, or build %s (scripts/build.sh)"
-            % (BINARY_VARIABLE, path))
-    return path
+    checkout = _checkout()
+    built = None if checkout is None else checkout / "build" / "bin" / name
+    if built is not None and built.is_file():
+        return built
+    on_path = shutil.which(name)
+    if on_path is not None:
+        return pathlib.Path(on_path)
+    raise FileNotFoundError(
+        "no capture-server binary: pass binary=, set %s, put it on PATH%s"
+        % (BINARY_VARIABLE, "" if built is None else ", or build %s (scripts/build.sh)" % built))
 
 
 class _Console:
