@@ -7,7 +7,9 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <mutex>
 #include <sstream>
 #include <thread>
@@ -212,6 +214,55 @@ TEST(SdkStream, WithoutAWholeFrameEachStartGetsOneEmptyRecordAtItsBoundAndOneLin
         EXPECT_LE(incomplete, 1000);
     }
     EXPECT_FALSE(std::getline(lines, line));
+}
+
+// The whole file, as text, to look for what its tags say.
+std::string FileText(const std::string &path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+J_STATUS_TYPE ConvertAndSave(const J_IMAGE_RECORD *raw, const std::string &path)
+{
+    J_IMAGE_RECORD converted{};
+    J_STATUS_TYPE status = J_Image_Malloc(raw, &converted);
+    if (status != J_ST_SUCCESS)
+        return status;
+    status = J_Image_FromRawToImage(raw, &converted, 4096, 4096, 4096);
+    if (status == J_ST_SUCCESS)
+        status = J_Image_SaveFile(&converted, path.c_str());
+    J_Image_Free(&converted);
+    return status;
+}
+
+TEST(SdkStream, AFrameSavedInItsCallbackSaysWhatItIsAndAReusedBufferForgetsIt)
+{
+    ScratchFolder folder;
+    Streaming streaming({{"SIMCAM_PIXEL_FORMAT", "Mono8"}});
+    std::atomic<J_STATUS_TYPE> saved{-1};
+    streaming.onFrame = [&](J_IMAGE_RECORD *frame) {
+        if (frame->frameId == 1)
+            saved = ConvertAndSave(frame, folder / "delivered.tiff");
+    };
+    ASSERT_EQ(streaming.Command("AcquisitionStart"), J_ST_SUCCESS);
+    ASSERT_TRUE(streaming.WaitFor(2));
+    ASSERT_EQ(J_Image_CloseStream(streaming.stream), J_ST_SUCCESS);
+    ASSERT_EQ(saved, J_ST_SUCCESS);
+    const std::string delivered = FileText(folder / "delivered.tiff");
+    EXPECT_NE(delivered.find(" timestamp_clock=host host_time="), std::string::npos);
+    EXPECT_NE(delivered.find(" camera=SIMCAM-0 pixel_format=Mono8 width=16 height=8 "
+                             "frame_rate=1000"),
+              std::string::npos);
+    EXPECT_NE(delivered.find("simulated camera"), std::string::npos);
+    // An image of the same size gets the same buffer again, but a frame that was not
+    // delivered has nothing to say beyond its id and time.
+    std::vector<uint8_t> pixels(16 * 8, 7);
+    const J_IMAGE_RECORD raw{J_PF_MONO8, 16, 8, 128, pixels.data(), 5, 6};
+    ASSERT_EQ(ConvertAndSave(&raw, folder / "made.tiff"), J_ST_SUCCESS);
+    const std::string made = FileText(folder / "made.tiff");
+    EXPECT_NE(made.find(std::string("frame_id=5 timestamp_us=6") + '\0'), std::string::npos);
+    EXPECT_EQ(made.find("simulated camera"), std::string::npos);
 }
 
 TEST(SdkStream, ProcessMayExitWhileAcquiring)
