@@ -147,7 +147,9 @@ J_STATUS_TYPE J_Image_Malloc(const J_IMAGE_RECORD *rawFrame, J_IMAGE_RECORD *con
 J_STATUS_TYPE J_Image_FromRawToImage(const J_IMAGE_RECORD *rawFrame, J_IMAGE_RECORD *converted,
                                      uint32_t redGain, uint32_t greenGain, uint32_t blueGain);
 /* Writes image (J_PF_GRAY8, J_PF_GRAY16, J_PF_RGB24 or J_PF_RGB48) as a baseline TIFF. The
-   file appears complete or not at all. */
+   file appears complete or not at all. Its ImageDescription starts with the frame id and
+   timestamp; an image converted from a frame during that frame's callback also gets what the
+   library knows of the frame: the camera, its settings and the time it arrived. */
 J_STATUS_TYPE J_Image_SaveFile(const J_IMAGE_RECORD *image, const char *fileName);
 /* Frees a buffer from J_Image_Malloc and sets image->buffer to null; any other buffer fails. */
 J_STATUS_TYPE J_Image_Free(J_IMAGE_RECORD *image);
