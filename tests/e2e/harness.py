@@ -243,6 +243,11 @@ class Server:
             pass
         for thread in self._threads:
             thread.join(timeout=TIMEOUT)
+        # A process the server started may still hold its output pipes (under Wine, a desktop
+        # process it woke inherits them): a reader still blocked holds its stream's lock, and
+        # closing that stream would wait for it forever, so such a stream is left open.
+        if any(thread.is_alive() for thread in self._threads):
+            return
         for stream in (self.process.stdout, self.process.stderr, self._stdout_file):
             if stream is not None:
                 try:
