@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # CI: the GenICam backend through Aravis. Builds with Aravis and warnings as errors, runs the
 # pixel-format unit tests and the end-to-end tests against Aravis's GigE Vision camera
-# emulator on 127.0.0.1 (100 captures in a row among them), in a network namespace with only
-# loopback up (scripts/loopback-only.sh), the same under AddressSanitizer with
-# UndefinedBehaviorSanitizer (preset asan-genicam), then checks that a build without
-# Aravis still works and says that the backend was not built.
+# emulator on 127.0.0.1 and against the USB3 Vision device emulator of tests/usb3-emulator
+# (150 captures in a row among them), in a network namespace with only loopback up
+# (scripts/loopback-only.sh), the same under AddressSanitizer with UndefinedBehaviorSanitizer
+# (preset asan-genicam), then checks that a build without Aravis still works and says that the
+# backend was not built.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${CI_GENICAM_BUILD_DIR:-$root/build-genicam}"
@@ -15,13 +16,13 @@ plain="${build}-without"
 
 echo "== build with Aravis"
 cmake -S "$root" -B "$build" -DCAPTURE_GENICAM=ON -DCAPTURE_WARNINGS_AS_ERRORS=ON >/dev/null
-cmake --build "$build" -j 2 --target capture-server genicam_tests
+cmake --build "$build" -j 2 --target capture-server genicam_tests usb3-emulator
 echo "== GenICam tests (unit, and end-to-end against the emulator)"
 (cd "$build" && timeout 600 ctest -R genicam --output-on-failure)
 
 echo "== GenICam tests under AddressSanitizer + UndefinedBehaviorSanitizer"
 cmake --preset asan-genicam >/dev/null
-cmake --build "$root/build-asan-genicam" -j 2 --target capture-server genicam_tests >/dev/null
+cmake --build "$root/build-asan-genicam" -j 2 --target capture-server genicam_tests usb3-emulator >/dev/null
 asan_logs="$(mktemp -d /tmp/ci-genicam-asan.XXXXXX)"
 # Any report, leaks included, fails the step.
 (cd "$root/build-asan-genicam" &&

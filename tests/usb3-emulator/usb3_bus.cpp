@@ -40,7 +40,7 @@ Usb3Bus::Usb3Bus()
 {
     serial_ = Setting("USB3_EMULATOR_SERIAL", "UV01");
     unpluggedWhile_ = Setting("USB3_EMULATOR_UNPLUGGED_WHILE", "");
-    stall_ = Setting("USB3_EMULATOR_STALL", "0") == "1";
+    stalledWhile_ = Setting("USB3_EMULATOR_STALLED_WHILE", "");
     incompletePerMille_ = static_cast<unsigned>(
         std::strtoul(Setting("USB3_EMULATOR_INCOMPLETE", "0").c_str(), nullptr, 10));
     hotPlug_ = Setting("USB3_EMULATOR_HOTPLUG", "1") != "0";
@@ -82,7 +82,8 @@ void Usb3Bus::Run()
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         FollowPlugFile();
-        if (present_ && device_->Streaming() && !stall_) {
+        const bool stalled = !stalledWhile_.empty() && FileExists(stalledWhile_);
+        if (present_ && device_->Streaming() && !stalled) {
             if (device_->FreeRunning()) {
                 const uint64_t waitUs = device_->MicrosecondsToNextFrame();
                 if (std::chrono::microseconds(waitUs) <= kTick) {

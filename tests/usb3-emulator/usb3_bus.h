@@ -47,7 +47,7 @@ class Usb3Bus {
     std::condition_variable changed_;
     std::string serial_;
     std::string unpluggedWhile_; // a file whose presence unplugs the device
-    bool stall_ = false;
+    std::string stalledWhile_;   // a file whose presence stalls the stream
     unsigned incompletePerMille_ = 0;
     bool hotPlug_ = true;
     bool present_ = false;
