@@ -98,7 +98,7 @@ class GenicamCamera : public BackendCamera {
     // On Aravis's heartbeat thread (GigE Vision) or its USB event thread (USB3 Vision).
     static void OnControlLost(ArvDevice *, void *loss)
     {
-        static_cast<CameraLoss *>(loss)->lost = true;
+        ReportCameraLost(static_cast<CameraLoss *>(loss));
     }
 
     static constexpr const char *kPacketSize = "GevSCPSPacketSize";

@@ -8,8 +8,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <future>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 namespace {
 
@@ -55,6 +57,7 @@ class GenicamStream : public BackendStream {
     double FrameIntervalSeconds() override;
     StreamCounts Counts() const override;
     bool Lost() const override { return loss_->lost; }
+    void ReleaseLostUsbStream();
 
   private:
     static void OnNewBuffer(ArvStream *stream, void *self);
@@ -69,6 +72,8 @@ class GenicamStream : public BackendStream {
     CameraLoss *const loss_;
     const FrameSink sink_;
     ArvStream *stream_ = nullptr;
+    bool countsPackets_ = false; // a GigE Vision stream
+    std::future<void> released_; // under loss_->mutex
     std::atomic<bool> acquiring_{false};
     std::atomic<int64_t> startedAtNs_{0}; // host time of the latest start
     FrameIdExtender frameIds_;            // on the stream thread only
@@ -84,6 +89,16 @@ class GenicamStream : public BackendStream {
 
 GenicamStream::~GenicamStream()
 {
+    std::future<void> released;
+    {
+        std::lock_guard<std::mutex> lock(loss_->mutex);
+        loss_->stream = nullptr;
+        released = std::move(released_);
+    }
+    if (released.valid()) {
+        released.wait();
+        return;
+    }
     if (acquiring_.exchange(false) && !loss_->lost)
         arv_device_execute_command(device_, "AcquisitionStop", nullptr);
     if (stream_ == nullptr)
@@ -102,6 +117,7 @@ J_STATUS_TYPE GenicamStream::Open(uint32_t payloadBytes)
         ReportError("open stream", error);
         return J_ST_NOT_AVAILABLE;
     }
+    countsPackets_ = ARV_IS_GV_STREAM(stream_);
     SizeSocketBuffer(stream_, payloadBytes);
     description_ = DescribeGenicamCamera(camera_);
     Describe(description_);
@@ -109,6 +125,8 @@ J_STATUS_TYPE GenicamStream::Open(uint32_t payloadBytes)
         arv_stream_push_buffer(stream_, arv_buffer_new_allocate(payloadBytes));
     g_signal_connect(stream_, "new-buffer", G_CALLBACK(OnNewBuffer), this);
     arv_stream_set_emit_signals(stream_, TRUE);
+    std::lock_guard<std::mutex> lock(loss_->mutex);
+    loss_->stream = this;
     return J_ST_SUCCESS;
 }
 
@@ -182,8 +200,26 @@ double GenicamStream::FrameIntervalSeconds()
 
 StreamCounts GenicamStream::Counts() const
 {
-    return StreamCounts{incompleteFrames_, ARV_IS_GV_STREAM(stream_) != FALSE, missingPackets_,
-                        resentPackets_};
+    return StreamCounts{incompleteFrames_, countsPackets_, missingPackets_, resentPackets_};
+}
+
+// Aravis's USB3 Vision stream thread asks its lost device for data again and again, without a
+// pause, until the stream is released: it is released at once, on a thread of its own, since
+// the release joins the stream thread, which may be the one that noticed the loss. That thread
+// is detached, so that a process that ends before the stream is closed leaves none unjoined;
+// the stream's destructor waits for the release instead. Runs under loss_->mutex.
+void GenicamStream::ReleaseLostUsbStream()
+{
+    if (released_.valid() || !ARV_IS_UV_STREAM(stream_))
+        return;
+    std::promise<void> release;
+    released_ = release.get_future();
+    std::thread([this, release = std::move(release)]() mutable {
+        arv_stream_set_emit_signals(stream_, FALSE);
+        g_signal_handlers_disconnect_by_data(stream_, this);
+        g_object_unref(stream_);
+        release.set_value();
+    }).detach();
 }
 
 bool GenicamStream::IsNewCompleteFrame(ArvBuffer *buffer) const
@@ -254,6 +290,16 @@ bool MeansCameraGone(const GError *error)
            (error->code == ARV_DEVICE_ERROR_TIMEOUT ||
             error->code == ARV_DEVICE_ERROR_NOT_CONNECTED ||
             error->code == ARV_DEVICE_ERROR_TRANSFER_ERROR);
+}
+
+// On the thread that noticed the loss: Aravis's heartbeat thread (GigE Vision), its USB event
+// thread or stream thread, or the thread of a command (USB3 Vision).
+void ReportCameraLost(CameraLoss *loss)
+{
+    loss->lost = true;
+    std::lock_guard<std::mutex> lock(loss->mutex);
+    if (loss->stream != nullptr)
+        loss->stream->ReleaseLostUsbStream();
 }
 
 J_STATUS_TYPE OpenGenicamStream(ArvCamera *camera, CameraLoss *loss, const FrameSink &sink,

@@ -15,13 +15,21 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+
+class GenicamStream;
 
 // Whether control of a camera is lost: set by Aravis's control-lost signal (a GigE Vision
 // heartbeat without answer; a USB3 Vision camera unplugged) or by a command that found no
 // camera; read by the camera's stream.
 struct CameraLoss {
     std::atomic<bool> lost{false};
+    std::mutex mutex;                // held while the open stream is told of the loss
+    GenicamStream *stream = nullptr; // the open stream, under mutex
 };
+
+// Marks the camera lost on Aravis's control-lost signal, and tells its open stream.
+void ReportCameraLost(CameraLoss *loss);
 
 // True for Aravis's errors that say the camera did not answer at all, as against a camera
 // that answered with a refusal.

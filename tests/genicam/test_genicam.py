@@ -67,6 +67,13 @@ def interfaces_beyond_loopback():
     return [name for _, name in socket.if_nameindex() if name != "lo"]
 
 
+def cpu_seconds(pid):
+    """The processor time a process has used so far (Linux)."""
+    with open("/proc/%d/stat" % pid) as stat:
+        fields = stat.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
 def gvcp_port_taken():
     probe = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
     try:
@@ -433,6 +440,17 @@ class Usb3VisionTest(GenicamCases, ServerTestCase):
     def test_a_stalled_stream_fails_at_the_bound(self):
         server, client = self.ready_genicam_client("never whole")
         self.assertFailsAfterTheBound(server, client, frames_came=False)
+
+    def test_the_stream_of_an_unplugged_camera_stops(self):
+        # Aravis's stream thread would ask the lost device for data without a pause, as long
+        # as the stream lives: the server would keep a core busy while the camera is away.
+        server, client = self.ready_genicam_client()
+        self.capture(server, client, b"Get1", 1)
+        self.unplug()
+        time.sleep(0.5)
+        used = cpu_seconds(server.process.pid)
+        time.sleep(2)
+        self.assertLess(cpu_seconds(server.process.pid) - used, 0.1)
 
     def test_unplugged_without_hot_plug_then_back(self):
         # As on Windows, where libusb has no hot-plug: the loss shows in the next transfer.
