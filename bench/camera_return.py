@@ -14,22 +14,7 @@ import subprocess
 import tempfile
 import time
 
-EMULATOR = ["arv-fake-gv-camera-0.8", "-i", "127.0.0.1", "-s", "BENCH1"]
-PORT_LOCK = "/tmp/capture-server-port.lock"  # held by every program that starts a server
-
-
-def start_emulator():
-    """The emulator, and the time its control port opened."""
-    emulator = subprocess.Popen(EMULATOR, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    while True:
-        probe = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-        try:
-            probe.bind(("127.0.0.1", 3956))
-        except OSError:
-            return emulator, time.monotonic()
-        finally:
-            probe.close()
-        time.sleep(0.01)
+from aravis_emulator import PORT_LOCK, start_emulator
 
 
 def stop(emulator):

@@ -16,8 +16,8 @@ import subprocess
 import tempfile
 import time
 
-EMULATOR = ["arv-fake-gv-camera-0.8", "-i", "127.0.0.1", "-s", "BENCH1"]
-PORT_LOCK = "/tmp/capture-server-port.lock"  # held by every program that starts a server
+from aravis_emulator import PORT_LOCK, start_emulator
+
 WARM_UP = 2
 
 
@@ -25,19 +25,6 @@ def summary(name, times):
     times = sorted(times)
     return "%s, %d captures: median %.1f ms, p95 %.1f ms, slowest %.1f ms" % (
         name, len(times), statistics.median(times), times[int(0.95 * len(times))], times[-1])
-
-
-def start_emulator():
-    emulator = subprocess.Popen(EMULATOR, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    while True:
-        probe = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-        try:
-            probe.bind(("127.0.0.1", 3956))
-        except OSError:
-            return emulator
-        finally:
-            probe.close()
-        time.sleep(0.01)
 
 
 def server_times(binary, captures, folder):
@@ -104,7 +91,7 @@ def main():
     arguments = parser.parse_args()
     with open(PORT_LOCK, "a") as lock, tempfile.TemporaryDirectory() as folder:
         fcntl.flock(lock, fcntl.LOCK_EX)
-        emulator = start_emulator()
+        emulator, _ = start_emulator()
         try:
             print(summary("server", server_times(arguments.server, arguments.captures, folder)))
             print(summary("python peer", peer_times(arguments.captures, folder)))
