@@ -1,6 +1,7 @@
 // The bus of the emulated device: plugging, endpoint queues, frames and faults.
 #include "usb3_bus.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -76,29 +77,32 @@ void Usb3Bus::Plug(bool in)
     changed_.notify_all();
 }
 
-// Frames at the fake camera's rate or on its software trigger, while the host streams.
+// Frames at the fake camera's rate or on its software trigger, while the host streams. A late
+// wake-up sends the frame that was due late rather than skipping it, as a camera's own clock
+// would not skip it.
 void Usb3Bus::Run()
 {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         FollowPlugFile();
         const bool stalled = !stalledWhile_.empty() && FileExists(stalledWhile_);
-        if (present_ && device_->Streaming() && !stalled) {
-            if (device_->FreeRunning()) {
-                const uint64_t waitUs = device_->MicrosecondsToNextFrame();
-                if (std::chrono::microseconds(waitUs) <= kTick) {
-                    lock.unlock();
-                    std::this_thread::sleep_for(std::chrono::microseconds(waitUs));
-                    lock.lock();
-                    if (present_ && device_->Streaming())
-                        SendFrame();
-                    continue;
-                }
-            } else if (device_->TakeSoftwareTrigger()) {
+        std::chrono::microseconds wait = kTick;
+        if (present_ && device_->Streaming() && !stalled && device_->FreeRunning()) {
+            if (frameDueUs_ == 0)
+                frameDueUs_ = device_->NextFrameTimeUs();
+            const uint64_t now = static_cast<uint64_t>(g_get_real_time());
+            if (now >= frameDueUs_) {
                 SendFrame();
+                frameDueUs_ = device_->NextFrameTimeUs();
+                continue;
             }
+            wait = std::min(wait, std::chrono::microseconds(frameDueUs_ - now));
+        } else {
+            frameDueUs_ = 0;
+            if (present_ && device_->Streaming() && !stalled && device_->TakeSoftwareTrigger())
+                SendFrame();
         }
-        changed_.wait_for(lock, kTick);
+        changed_.wait_for(lock, wait);
     }
 }
 

@@ -53,6 +53,7 @@ class Usb3Bus {
     bool present_ = false;
     uint64_t attachment_ = 0;
     uint64_t framesMade_ = 0;
+    uint64_t frameDueUs_ = 0; // the next free-running frame's time, 0 while none is due
     std::unique_ptr<Usb3Device> device_;
     std::deque<std::vector<uint8_t>> acks_;
     std::deque<std::vector<uint8_t>> stream_; // transfers, the first one partly read

@@ -231,9 +231,11 @@ bool Usb3Device::Streaming() const
     return (streamControl_ & 1) != 0 && arv_fake_camera_get_acquisition_status(camera_) != 0;
 }
 
-uint64_t Usb3Device::MicrosecondsToNextFrame() const
+uint64_t Usb3Device::NextFrameTimeUs() const
 {
-    return arv_fake_camera_get_sleep_time_for_next_frame(camera_, nullptr);
+    guint64 next = 0;
+    arv_fake_camera_get_sleep_time_for_next_frame(camera_, &next);
+    return next;
 }
 
 bool Usb3Device::FreeRunning() const { return arv_fake_camera_is_in_free_running_mode(camera_); }

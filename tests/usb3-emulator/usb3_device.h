@@ -38,8 +38,9 @@ class Usb3Device {
 
     // Whether the host has enabled the stream and the camera is acquiring.
     bool Streaming() const;
-    // The microseconds until the next frame is due in free-running mode.
-    uint64_t MicrosecondsToNextFrame() const;
+    // When the next frame is due in free-running mode, on the real-time clock in microseconds
+    // (g_get_real_time): the fake camera's frames fall on whole frame periods of that clock.
+    uint64_t NextFrameTimeUs() const;
     // Whether frames come at the frame rate rather than on triggers.
     bool FreeRunning() const;
     // Whether a software trigger came since the last call.
