@@ -22,11 +22,14 @@ import time
 import unittest
 
 from harness import (CLOSING_LINES, FAIL, LISTENING_LINES, SAVE_FAILED_LINES, SLOT_LABELS,
-                     TIMEOUT, WAITING_LINES, ServerTestCase)
+                     TIMEOUT, WAITING_LINES, WINDOWS, ServerTestCase)
 
 EMULATOR = shutil.which("arv-fake-gv-camera-0.8")
 USB3_EMULATOR_DIR = os.environ.get("USB3_EMULATOR_DIR", "")
-USB3_EMULATOR = os.path.join(USB3_EMULATOR_DIR, "libusb-1.0.so.0") if USB3_EMULATOR_DIR else ""
+USB3_EMULATOR = (os.path.join(USB3_EMULATOR_DIR, "libusb-1.0.dll" if WINDOWS else "libusb-1.0.so.0")
+                 if USB3_EMULATOR_DIR else "")
+# libusb has no hot-plug on Windows: there a lost camera shows only in its next transfer.
+USB3_HOTPLUG = "0" if WINDOWS else "1"
 SERIAL = "E2E01"
 # The emulator's default frames: 512 x 512 Mono8, saved as 8-bit grey.
 WIDTH, HEIGHT, GREY = 512, 512, 1
@@ -421,9 +424,11 @@ class Usb3VisionTest(GenicamCases, ServerTestCase):
         if fault == "never whole":
             open(self.stalled_file, "w").close()
         self.usb3_settings = dict(LD_LIBRARY_PATH=USB3_EMULATOR_DIR, USB3_EMULATOR_SERIAL=SERIAL,
+                                  USB3_EMULATOR_HOTPLUG=USB3_HOTPLUG,
                                   USB3_EMULATOR_UNPLUGGED_WHILE=self.unplugged_file,
                                   USB3_EMULATOR_STALLED_WHILE=self.stalled_file,
-                                  **self.FAULT_SETTINGS[fault], **settings)
+                                  **self.FAULT_SETTINGS[fault])
+        self.usb3_settings.update(settings)
 
     def camera_env(self):
         return self.usb3_settings
