@@ -4,7 +4,8 @@
 # build-windows/ (the build puts every DLL beside the binaries), and runs the unit tests and the
 # end-to-end suite (simulated camera, the default backend) against the .exe under Wine, from
 # the build folder with no WINEPATH, in a throw-away Wine prefix. Then makes the package folder
-# and runs the GenICam suite against it and Aravis's emulator, on loopback only. Without the
+# and runs the GenICam suite against it, on loopback only: over GigE Vision against Aravis's
+# emulator, and over USB3 Vision against the device emulator of tests/usb3-emulator. Without the
 # dependencies (no prefix, no tarballs) the build has no GenICam backend and the package and
 # GenICam suite are skipped.
 set -euo pipefail
@@ -38,7 +39,11 @@ cleanup() {
 trap cleanup EXIT
 wine_boot
 
-timeout 900 ctest --test-dir "$build" --output-on-failure --timeout 120 -LE e2e -E '^e2e_'
+# A test program under Wine now and then hangs on its way out after its test has passed (seen
+# about once in a few hundred runs, in the GoogleTest programs that load Aravis): a test that
+# times out runs once more, and fails only when it times out again or fails outright.
+timeout 900 ctest --test-dir "$build" --output-on-failure --timeout 120 -LE e2e -E '^e2e_' \
+    --repeat after-timeout:2
 # A fresh Wine server and boot for the end-to-end suite: a Wine service or desktop process
 # started by a program under test would hold that server's output pipes open after it ends.
 wine_boot
@@ -57,5 +62,7 @@ echo "== the Windows package with the GenICam backend"
 "$root/scripts/package-windows.sh" "$build" "$deps" "$package"
 
 echo "== the GenICam suite against the package, under Wine, on loopback only"
+# Over GigE Vision, and over USB3 Vision with the device emulator as the package's libusb.
 # Skipped when the namespace cannot be made (loopback-only.sh says why).
-run_or_skip "$root/scripts/loopback-only.sh" "$root/scripts/test-windows-genicam.sh" "$package"
+run_or_skip "$root/scripts/loopback-only.sh" "$root/scripts/test-windows-genicam.sh" "$package" \
+    "$build/bin/usb3-emulator/libusb-1.0.dll"
