@@ -1,10 +1,12 @@
 """GenICam capture latency against Aravis's emulator: the server (command sent to reply
 received) beside a Python peer on Aravis through PyGObject that does the same capture (start,
-first whole frame after the start, stop, the pixels written to a file). Prints the median, p95
-and slowest of each, in ms. Run on loopback only, with Debian's python3-gi and
-gir1.2-aravis-0.8 for the peer:
+first whole frame after the start, stop, the pixels written to a file). With --usb3-emulator,
+then the server over USB3 Vision against the device emulator of tests/usb3-emulator, whose
+camera is the same fake camera. Prints the median, p95 and slowest of each, in ms. Run on
+loopback only, with Debian's python3-gi and gir1.2-aravis-0.8 for the peer:
 
-    scripts/loopback-only.sh /usr/bin/python3 bench/genicam_latency.py build/bin/capture-server
+    scripts/loopback-only.sh /usr/bin/python3 bench/genicam_latency.py build/bin/capture-server \
+        --usb3-emulator build/bin/usb3-emulator
 """
 
 import argparse
@@ -27,10 +29,10 @@ def summary(name, times):
         name, len(times), statistics.median(times), times[int(0.95 * len(times))], times[-1])
 
 
-def server_times(binary, captures, folder):
+def server_times(binary, captures, folder, **env):
     server = subprocess.Popen([os.path.abspath(binary)], cwd=folder, stdin=subprocess.DEVNULL,
                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                              env=dict(os.environ, CAMERA_SDK_BACKEND="genicam"))
+                              env=dict(os.environ, CAMERA_SDK_BACKEND="genicam", **env))
     for line in server.stdout:
         if b"Server is ready" in line:
             break
@@ -88,6 +90,8 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("server", help="the capture-server binary")
     parser.add_argument("--captures", type=int, default=200)
+    parser.add_argument("--usb3-emulator", metavar="FOLDER",
+                        help="the USB3 Vision device emulator's folder (<build>/bin/usb3-emulator)")
     arguments = parser.parse_args()
     with open(PORT_LOCK, "a") as lock, tempfile.TemporaryDirectory() as folder:
         fcntl.flock(lock, fcntl.LOCK_EX)
@@ -98,6 +102,10 @@ def main():
         finally:
             emulator.kill()
             emulator.wait()
+        if arguments.usb3_emulator:
+            times = server_times(arguments.server, arguments.captures, folder,
+                                 LD_LIBRARY_PATH=os.path.abspath(arguments.usb3_emulator))
+            print(summary("server over USB3 Vision", times))
 
 
 if __name__ == "__main__":
