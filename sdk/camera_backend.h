@@ -22,6 +22,7 @@ struct StreamCounts {
     bool countsPackets = false;    // the two below are counted (GigE Vision)
     uint64_t missingPackets = 0;
     uint64_t resentPackets = 0;
+    bool overUsb = false; // a USB3 Vision stream: the cable, port and hub carry it
 };
 
 class BackendStream {

@@ -33,13 +33,15 @@ void ReportNoWholeFrame(const std::string &cameraId, double boundSeconds,
     if (counts.countsPackets)
         packets = " (the stream counted " + std::to_string(counts.missingPackets) +
                   " missing packets and " + std::to_string(counts.resentPackets) + " resent)";
+    const char *link = counts.overUsb
+                           ? "the USB link (the cable, the port, a hub shared with other devices)"
+                           : "the packet size (GevSCPSPacketSize), the receive buffer";
     std::fprintf(stderr,
                  "Jai_Factory: %s: no whole frame within %.1f s of AcquisitionStart "
                  "(CAMERA_SDK_FRAME_TIMEOUT), the capture fails: %s incomplete frames%s; check "
-                 "the packet size (GevSCPSPacketSize), the receive buffer, the bandwidth and "
-                 "the trigger mode (TriggerMode)\n",
+                 "%s, the bandwidth and the trigger mode (TriggerMode)\n",
                  cameraId.c_str(), boundSeconds, std::to_string(counts.incompleteFrames).c_str(),
-                 packets.c_str());
+                 packets.c_str(), link);
 }
 
 // The one line for a capture that failed while its camera is away.

@@ -73,6 +73,7 @@ class GenicamStream : public BackendStream {
     const FrameSink sink_;
     ArvStream *stream_ = nullptr;
     bool countsPackets_ = false; // a GigE Vision stream
+    bool overUsb_ = false;       // a USB3 Vision stream
     std::future<void> released_; // under loss_->mutex
     std::atomic<bool> acquiring_{false};
     std::atomic<int64_t> startedAtNs_{0}; // host time of the latest start
@@ -118,6 +119,7 @@ J_STATUS_TYPE GenicamStream::Open(uint32_t payloadBytes)
         return J_ST_NOT_AVAILABLE;
     }
     countsPackets_ = ARV_IS_GV_STREAM(stream_);
+    overUsb_ = ARV_IS_UV_STREAM(stream_);
     SizeSocketBuffer(stream_, payloadBytes);
     description_ = DescribeGenicamCamera(camera_);
     Describe(description_);
@@ -200,7 +202,8 @@ double GenicamStream::FrameIntervalSeconds()
 
 StreamCounts GenicamStream::Counts() const
 {
-    return StreamCounts{incompleteFrames_, countsPackets_, missingPackets_, resentPackets_};
+    return StreamCounts{incompleteFrames_, countsPackets_, missingPackets_, resentPackets_,
+                        overUsb_};
 }
 
 // Aravis's USB3 Vision stream thread asks its lost device for data again and again, without a
@@ -210,7 +213,7 @@ StreamCounts GenicamStream::Counts() const
 // the stream's destructor waits for the release instead. Runs under loss_->mutex.
 void GenicamStream::ReleaseLostUsbStream()
 {
-    if (released_.valid() || !ARV_IS_UV_STREAM(stream_))
+    if (released_.valid() || !overUsb_)
         return;
     std::promise<void> release;
     released_ = release.get_future();

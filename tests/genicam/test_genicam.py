@@ -61,9 +61,8 @@ BACK_LINE = r"Jai_Factory: %s: back after \d+\.\d s away; %s\n"
 NO_WHOLE_FRAME = (
     r"Jai_Factory: %s: no whole frame within (\d+\.\d) s of AcquisitionStart "
     r"\(CAMERA_SDK_FRAME_TIMEOUT\), the capture fails: (\d+) incomplete frames(?: \(the stream "
-    r"counted (\d+) missing packets and (\d+) resent\))?; check the packet size "
-    r"\(GevSCPSPacketSize\), the receive buffer, the bandwidth and the trigger mode "
-    r"\(TriggerMode\)\n")
+    r"counted (\d+) missing packets and (\d+) resent\))?; check %s, the bandwidth and the "
+    r"trigger mode \(TriggerMode\)\n")
 
 
 def interfaces_beyond_loopback():
@@ -91,7 +90,8 @@ def gvcp_port_taken():
 class GenicamCases:
     """The cases every transport passes. A transport's class gives CAMERA_ID, the lines its
     camera puts on standard error at every opening (OPENING_LINES), whether its stream counts
-    packets (COUNTS_PACKETS), whether its camera outlives a server (OUTLIVES_SERVER),
+    packets (COUNTS_PACKETS), what its line for a capture without a whole frame says to check
+    of the link (LINK_CHECKS), whether its camera outlives a server (OUTLIVES_SERVER),
     start_camera(fault) for one of FAULTS, camera_env() for the server, unplug(), which takes
     the camera away as a pulled cable would, and plug_back(), which brings it back fresh from
     power-on, with its defaults.
@@ -237,7 +237,8 @@ class GenicamCases:
         self.assertEqual(self.tiff_files(), [])
         lines = server.stderr.splitlines(keepends=True)
         self.assertEqual(lines[:-1], self.OPENING_LINES, server.stderr)
-        reason = re.fullmatch(NO_WHOLE_FRAME % self.CAMERA_ID, lines[-1])
+        reason = re.fullmatch(NO_WHOLE_FRAME % (self.CAMERA_ID, re.escape(self.LINK_CHECKS)),
+                              lines[-1])
         self.assertIsNotNone(reason, lines[-1])
         self.assertEqual(reason.group(3) is not None, self.COUNTS_PACKETS, lines[-1])
         self.assertEqual(int(reason.group(2)) > 0, frames_came, lines[-1])
@@ -366,6 +367,7 @@ class GigeVisionTest(GenicamCases, ServerTestCase):
         "Jai_Factory: %s: GigE Vision packet size 1400 bytes, as the camera has it (it sends "
         "no test packets)\n" % CAMERA_ID]
     COUNTS_PACKETS = True
+    LINK_CHECKS = "the packet size (GevSCPSPacketSize), the receive buffer"
     OUTLIVES_SERVER = True
     # Stream packets lost in 1000.
     FAULT_OPTIONS = {None: (), "incomplete": ("-r", "300"), "some incomplete": ("-r", "20"),
@@ -413,6 +415,7 @@ class Usb3VisionTest(GenicamCases, ServerTestCase):
     CAMERA_ID = "Aravis-U3VEMU%s-%s" % (SERIAL, SERIAL)
     OPENING_LINES = []
     COUNTS_PACKETS = False
+    LINK_CHECKS = "the USB link (the cable, the port, a hub shared with other devices)"
     OUTLIVES_SERVER = False
     FAULT_SETTINGS = {None: {}, "incomplete": {"USB3_EMULATOR_INCOMPLETE": "1000"},
                       "some incomplete": {"USB3_EMULATOR_INCOMPLETE": "500"},
