@@ -40,8 +40,8 @@ trap cleanup EXIT
 wine_boot
 
 # A test program under Wine now and then hangs on its way out after its test has passed (seen
-# about once in a few hundred runs, in the GoogleTest programs that load Aravis): a test that
-# times out runs once more, and fails only when it times out again or fails outright.
+# in the GoogleTest programs that load Aravis): a test that times out runs once more, and
+# fails only when it times out again or fails outright.
 timeout 900 ctest --test-dir "$build" --output-on-failure --timeout 120 -LE e2e -E '^e2e_' \
     --repeat after-timeout:2
 # A fresh Wine server and boot for the end-to-end suite: a Wine service or desktop process

@@ -86,8 +86,9 @@ void Usb3Bus::Run()
     for (;;) {
         FollowPlugFile();
         const bool stalled = !stalledWhile_.empty() && FileExists(stalledWhile_);
+        const bool sending = present_ && device_->Streaming() && !stalled;
         std::chrono::microseconds wait = kTick;
-        if (present_ && device_->Streaming() && !stalled && device_->FreeRunning()) {
+        if (sending && device_->FreeRunning()) {
             if (frameDueUs_ == 0)
                 frameDueUs_ = device_->NextFrameTimeUs();
             const uint64_t now = static_cast<uint64_t>(g_get_real_time());
@@ -99,7 +100,7 @@ void Usb3Bus::Run()
             wait = std::min(wait, std::chrono::microseconds(frameDueUs_ - now));
         } else {
             frameDueUs_ = 0;
-            if (present_ && device_->Streaming() && !stalled && device_->TakeSoftwareTrigger())
+            if (sending && device_->TakeSoftwareTrigger())
                 SendFrame();
         }
         changed_.wait_for(lock, wait);
